@@ -1,8 +1,11 @@
-#include <QApplication>
+#include "app/form1.h"
+#include "app/quimbrelapplication.h"
+#include "app/startup.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("The Quimbrel");
-    return 0;
+    QuimbrelApplication app(argc, argv);
+    MainWindows windows = CreateMainWindows();
+    windows.form1->show();
+    return QuimbrelApplication::exec();
 }

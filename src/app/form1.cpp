@@ -1,0 +1,140 @@
+#include "app/form1.h"
+
+#include "app/messages.h"
+#include "profiles/tfrmpalette.h"
+#include "browse/serverlistview.h"
+#include "browse/servertablemodel.h"
+#include "launch/joinable.h"
+#include "serverinfo/tfrmplayerlist.h"
+
+#include "app/listservers.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent), idCListServer_{kListServerHosts[0], kListServerPort}
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quimbrel"));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    BuildPages();
+    setFixedSize(505, 233);
+    move(193, 107);
+
+    // The actions follow the selection and the palette window whenever the
+    // event queue runs empty.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TForm1::UpdateActions);
+    UpdateActions();
+}
+
+TForm1::~TForm1()
+{
+    if (serverTable)
+        serverTable->StopDistanceMeters();
+}
+
+void TForm1::FormCreate()
+{
+    // Installation discovery comes first so that the INI file, read later,
+    // can replace what it found.
+    FindGameInstallations();
+}
+
+void TForm1::SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette)
+{
+    frmPlayerList_ = playerList;
+    frmPalette_ = palette;
+    UpdateActions();
+}
+
+std::string TForm1::ExecutableFor(GameVersion version) const
+{
+    const QLineEdit* edit = version == GameVersion::V121   ? edZarn121cmd
+                            : version == GameVersion::V124 ? edZarn124cmd
+                                                           : edZarn124xcmd;
+    return edit->text().toStdString();
+}
+
+bool TForm1::IsEntryJoinable(const ServerEntry& entry) const
+{
+    return IsJoinable(entry, [this](GameVersion version) { return ExecutableFor(version); });
+}
+
+std::optional<ServerEntry> TForm1::SelectedEntry() const
+{
+    const std::optional<int> row = lvServerList->SelectedRow();
+    if (!row)
+        return std::nullopt;
+    return serverTable->Entry(*row);
+}
+
+void TForm1::cbListServerChange(int index)
+{
+    idCListServer_.host = cbListServer->itemText(index).toStdString();
+}
+
+void TForm1::UpdateActions()
+{
+    acServerInfoUpdate();
+    acStartGameUpdate();
+    acTogglePaletteUpdate();
+}
+
+void TForm1::acServerInfoUpdate()
+{
+    acServerInfo->setEnabled(lvServerList->SelectedRow().has_value());
+}
+
+void TForm1::acStartGameUpdate()
+{
+    acStartGame->setEnabled(lvServerList->SelectedRow().has_value());
+}
+
+void TForm1::acTogglePaletteUpdate()
+{
+    acTogglePalette->setChecked(frmPalette_ && frmPalette_->isVisible());
+}
+
+void TForm1::acTogglePaletteExecute()
+{
+    if (!frmPalette_)
+        return;
+    frmPalette_->setVisible(!frmPalette_->isVisible());
+    acTogglePaletteUpdate();
+}
+
+void TForm1::acServerInfoExecute()
+{
+    if (frmPlayerList_ && SelectedEntry())
+        frmPlayerList_->show();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (closed_) {
+        event->accept();
+        return;
+    }
+    try {
+        FormClose();
+    } catch (const std::exception& error) {
+        // The settings could not be saved: keep the window (and the threads) alive.
+        event->ignore();
+        ShowErrorBox(this, QString::fromLocal8Bit(error.what()));
+        return;
+    }
+    closed_ = true;
+    event->accept();
+}
+
+void TForm1::FormClose()
+{
+    WriteIniFile();
+    serverTable->StopDistanceMeters();
+}

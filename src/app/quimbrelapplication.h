@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object. An error that escapes a command's handler ends up
+// in the generic error box instead of ending the program.
+class QuimbrelApplication : public QApplication {
+    Q_OBJECT
+public:
+    QuimbrelApplication(int& argc, char** argv);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+};

@@ -1,0 +1,89 @@
+#include "browse/serverlistview.h"
+
+#include <QHeaderView>
+#include <QPalette>
+
+JoinableSelectionModel::JoinableSelectionModel(ServerTableModel* model, QObject* parent)
+    : QItemSelectionModel(model, parent), table_(model)
+{
+}
+
+bool JoinableSelectionModel::Allows(const QModelIndex& index) const
+{
+    // Clearing the selection or the focus is always allowed.
+    return !index.isValid() || table_->IsRowJoinable(index.row());
+}
+
+void JoinableSelectionModel::setCurrentIndex(const QModelIndex& index, SelectionFlags command)
+{
+    if (Allows(index))
+        QItemSelectionModel::setCurrentIndex(index, command);
+}
+
+void JoinableSelectionModel::select(const QModelIndex& index, SelectionFlags command)
+{
+    if (Allows(index))
+        QItemSelectionModel::select(index, command);
+}
+
+void JoinableSelectionModel::select(const QItemSelection& selection, SelectionFlags command)
+{
+    for (const QModelIndex& index : selection.indexes()) {
+        if (!Allows(index))
+            return;
+    }
+    QItemSelectionModel::select(selection, command);
+}
+
+ServerListView::ServerListView(QWidget* parent) : QTreeView(parent)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    header()->setMinimumSectionSize(0);
+
+    // Keep the selected row highlighted when the table loses the focus.
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(palette);
+}
+
+void ServerListView::SetTable(ServerTableModel* model)
+{
+    table_ = model;
+    setModel(model);
+    // setModel made a plain selection model; ours replaces it.
+    QItemSelectionModel* plain = selectionModel();
+    setSelectionModel(new JoinableSelectionModel(model, this));
+    delete plain;
+    for (int column = 0; column < ServerColumnCount; ++column) {
+        header()->resizeSection(column, ServerTableModel::ColumnWidth(column));
+        header()->setSectionResizeMode(column, QHeaderView::Interactive);
+    }
+}
+
+std::optional<int> ServerListView::SelectedRow() const
+{
+    if (!selectionModel())
+        return std::nullopt;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first().row();
+}
+
+void ServerListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTreeView::mouseDoubleClickEvent(event);
+    emit DoubleClicked();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "browse/servertablemodel.h"
+
+#include <QItemSelectionModel>
+#include <QTreeView>
+
+#include <optional>
+
+// Selection model that refuses to select or focus a row the table's model
+// does not call joinable, whether the change comes from mouse or keyboard.
+class JoinableSelectionModel : public QItemSelectionModel {
+    Q_OBJECT
+public:
+    explicit JoinableSelectionModel(ServerTableModel* model, QObject* parent = nullptr);
+
+    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override;
+    void select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override;
+    void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override;
+
+private:
+    bool Allows(const QModelIndex& index) const;
+    ServerTableModel* table_;
+};
+
+// The server table: report style, whole rows, one row at most, never sorted,
+// nothing editable, the selection kept visible without focus.
+class ServerListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ServerListView(QWidget* parent = nullptr);
+
+    void SetTable(ServerTableModel* model);
+    ServerTableModel* Table() const { return table_; }
+
+    // The selected row, if any.
+    std::optional<int> SelectedRow() const;
+
+signals:
+    // A double click anywhere in the table, on a row or not.
+    void DoubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    ServerTableModel* table_ = nullptr;
+};

@@ -1,0 +1,169 @@
+#include "browse/servertablemodel.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace {
+
+struct ColumnLayout {
+    const char* caption;
+    int width;
+    Qt::Alignment alignment;
+};
+
+constexpr ColumnLayout kColumns[ServerColumnCount] = {
+    {"Name", 147, Qt::AlignLeft},    {"Typ", 56, Qt::AlignLeft},
+    {"Version", 47, Qt::AlignLeft},  {"Mode", 44, Qt::AlignLeft},
+    {"Players", 46, Qt::AlignLeft},  {"Distance", 55, Qt::AlignRight},
+    {"Uptime", 54, Qt::AlignRight},  {"IP", 0, Qt::AlignLeft},
+    {"Port", 0, Qt::AlignLeft},      {"", 0, Qt::AlignLeft},
+};
+
+} // namespace
+
+QString ServerText(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+ServerTableModel::ServerTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+ServerTableModel::~ServerTableModel()
+{
+    StopDistanceMeters();
+}
+
+void ServerTableModel::SetJoinablePredicate(JoinablePredicate predicate)
+{
+    joinable_ = std::move(predicate);
+}
+
+bool ServerTableModel::IsRowJoinable(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return false;
+    return !joinable_ || joinable_(rows_[static_cast<size_t>(row)].entry);
+}
+
+int ServerTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ServerTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ServerColumnCount;
+}
+
+QVariant ServerTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= ServerColumnCount)
+        return {};
+    const ServerEntry& entry = rows_[static_cast<size_t>(index.row())].entry;
+    switch (role) {
+    case Qt::DisplayRole:
+        return ServerText(ServerField(entry, index.column()));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(ColumnAlignment(index.column()) | Qt::AlignVCenter);
+    case Qt::ForegroundRole: {
+        // Worked out at every paint so that a path entered on the "Config"
+        // page shows at the next repaint.
+        const QPalette palette = QGuiApplication::palette();
+        return IsRowJoinable(index.row())
+                   ? palette.color(QPalette::Active, QPalette::ButtonText)
+                   : palette.color(QPalette::Disabled, QPalette::ButtonText);
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant ServerTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ServerColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return ColumnCaption(section);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(ColumnAlignment(section) | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags ServerTableModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    // Never editable in place; whether a row may be selected is decided by
+    // the view's selection rule at the moment of the change.
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int ServerTableModel::AppendRow(const ServerEntry& entry)
+{
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    rows_.push_back(Row{entry, nullptr});
+    endInsertRows();
+    return row;
+}
+
+const ServerEntry& ServerTableModel::Entry(int row) const
+{
+    return rows_.at(static_cast<size_t>(row)).entry;
+}
+
+void ServerTableModel::SetDistanceMeter(int row, std::unique_ptr<DistanceMeter> meter)
+{
+    rows_.at(static_cast<size_t>(row)).distanceThread = std::move(meter);
+}
+
+bool ServerTableModel::HasDistanceMeter(int row) const
+{
+    return rows_.at(static_cast<size_t>(row)).distanceThread != nullptr;
+}
+
+void ServerTableModel::SetDistance(int row, const std::string& text)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    rows_[static_cast<size_t>(row)].entry.distance = text;
+    const QModelIndex cell = index(row, ColDistance);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+void ServerTableModel::StopDistanceMeters()
+{
+    for (Row& row : rows_) {
+        if (row.distanceThread)
+            row.distanceThread->RequestStop();
+    }
+    for (Row& row : rows_) {
+        if (row.distanceThread) {
+            row.distanceThread->WaitUntilEnded();
+            row.distanceThread.reset();
+        }
+    }
+}
+
+void ServerTableModel::Clear()
+{
+    StopDistanceMeters();
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+QString ServerTableModel::ColumnCaption(int column)
+{
+    return QString::fromLatin1(kColumns[column].caption);
+}
+
+int ServerTableModel::ColumnWidth(int column)
+{
+    return kColumns[column].width;
+}
+
+Qt::Alignment ServerTableModel::ColumnAlignment(int column)
+{
+    return kColumns[column].alignment;
+}

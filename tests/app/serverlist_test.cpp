@@ -1,0 +1,260 @@
+// The server table: dimmed rows that cannot be joined, the selection rule,
+// the actions that follow the selection, and joining by double click.
+#include "app/form1.h"
+#include "app/startup.h"
+#include "browse/serverlistview.h"
+#include "browse/servertablemodel.h"
+#include "support/messageboxwatcher.h"
+#include "support/tempini.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+ServerEntry Entry(const char* name, const char* version, const char* mode = "dm")
+{
+    ServerEntry entry;
+    entry.name = name;
+    entry.type = "ctf";
+    entry.version = version;
+    entry.mode = mode;
+    entry.players = "2/8";
+    entry.distance = "pinging...";
+    entry.uptime = " 0:01:00";
+    entry.ip = "127.0.0.9";
+    entry.port = "10052";
+    return entry;
+}
+
+struct Launch {
+    std::string path;
+    std::string parameters;
+};
+
+} // namespace
+
+class ServerListTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir emptyPrefix_;
+    std::unique_ptr<TempIni> ini_;
+    MainWindows windows_;
+    std::vector<Launch> launches_;
+
+    TForm1& form() { return *windows_.form1; }
+    ServerListView& view() { return *form().lvServerList; }
+
+    QPoint RowCenter(int row)
+    {
+        const QModelIndex index = form().serverTable->index(row, ColName);
+        return view().visualRect(index).center();
+    }
+
+    QColor DrawnColour(int row, int column)
+    {
+        const QModelIndex index = form().serverTable->index(row, column);
+        return index.data(Qt::ForegroundRole).value<QColor>();
+    }
+
+    // The colour of a row's text as it is actually painted.
+    bool RowPaintedIn(int row, const QColor& colour)
+    {
+        const QImage image = view().viewport()->grab().toImage();
+        const QRect rect = view().visualRect(form().serverTable->index(row, ColName));
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                if (image.pixelColor(x, y) == colour)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("WINEPREFIX", emptyPrefix_.path().toLocal8Bit());
+        ini_ = std::make_unique<TempIni>();
+        windows_ = CreateMainWindows();
+        form().SetProgramStarter([this](const std::string& path, const std::string& parameters) {
+            launches_.push_back({path, parameters});
+        });
+        form().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form()));
+    }
+
+    void init()
+    {
+        launches_.clear();
+        form().serverTable->Clear();
+        form().edZarn121cmd->setText(QStringLiteral("/games/121/zarn2.exe"));
+        form().edZarn124cmd->setText(QString());
+        form().edZarn124xcmd->setText(QStringLiteral("/games/124x/zarn2.exe"));
+        form().serverTable->AppendRow(Entry("Open 1.21", "1.21  "));          // 0 joinable
+        form().serverTable->AppendRow(Entry("Locked", "1.21  ", "private"));  // 1 private
+        form().serverTable->AppendRow(Entry("Needs 1.24", "1.24  "));         // 2 no executable
+        form().serverTable->AppendRow(Entry("Future", "1.30  "));             // 3 unknown version
+        form().serverTable->AppendRow(Entry("Shouty", "1.24 x", "Private"));  // 4 other case counts not
+        form().serverTable->AppendRow(ServerEntry{});                         // 5 empty row
+        QTest::qWait(10);
+    }
+
+    void columnsAsDesigned()
+    {
+        QHeaderView* header = view().header();
+        const QStringList captions{"Name", "Typ", "Version", "Mode", "Players", "Distance", "Uptime", "IP", "Port", ""};
+        const int widths[] = {147, 56, 47, 44, 46, 55, 54, 0, 0, 0};
+        for (int column = 0; column < ServerColumnCount; ++column) {
+            QCOMPARE(form().serverTable->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                     captions[column]);
+            QCOMPARE(header->sectionSize(column), widths[column]);
+        }
+        const auto distanceAlign = form().serverTable->index(0, ColDistance).data(Qt::TextAlignmentRole).toInt();
+        QVERIFY(distanceAlign & Qt::AlignRight);
+        QVERIFY(!(form().serverTable->flags(form().serverTable->index(0, 0)) & Qt::ItemIsEditable));
+    }
+
+    void rowsThatCannotBeJoinedAreDimmed()
+    {
+        const QColor normal = QGuiApplication::palette().color(QPalette::Active, QPalette::ButtonText);
+        const QColor dimmed = QGuiApplication::palette().color(QPalette::Disabled, QPalette::ButtonText);
+        QVERIFY(normal != dimmed);
+        const bool joinable[] = {true, false, false, true, true, false};
+        for (int row = 0; row < 6; ++row) {
+            for (int column = 0; column < ServerColumnCount; ++column)
+                QCOMPARE(DrawnColour(row, column), joinable[row] ? normal : dimmed);
+        }
+        QVERIFY(RowPaintedIn(1, dimmed));
+        QVERIFY(!RowPaintedIn(1, normal));
+        QVERIFY(RowPaintedIn(0, normal));
+    }
+
+    void clickSelectsOnlyJoinableRows()
+    {
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(1));
+        QCOMPARE(view().SelectedRow(), std::nullopt);
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(0));
+        QCOMPARE(view().SelectedRow(), std::optional<int>(0));
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(2));
+        QCOMPARE(view().SelectedRow(), std::optional<int>(0));
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(5));
+        QCOMPARE(view().SelectedRow(), std::optional<int>(0));
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(3));
+        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
+    }
+
+    void arrowKeysDoNotLandOnDimmedRows()
+    {
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(0));
+        view().setFocus();
+        QTest::keyClick(&view(), Qt::Key_Down);  // row 1 is private
+        QCOMPARE(view().SelectedRow(), std::optional<int>(0));
+        QCOMPARE(view().currentIndex().row(), 0);
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(4));
+        QTest::keyClick(&view(), Qt::Key_Down);  // row 5 is empty
+        QCOMPARE(view().SelectedRow(), std::optional<int>(4));
+        QTest::keyClick(&view(), Qt::Key_Up);
+        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
+        QTest::keyClick(&view(), Qt::Key_Up);  // row 2 has no executable
+        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
+        QTest::keyClick(&view(), Qt::Key_End);
+        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
+    }
+
+    void enteringAPathMakesRowsSelectable()
+    {
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(2));
+        QCOMPARE(view().SelectedRow(), std::nullopt);
+        const QColor normal = QGuiApplication::palette().color(QPalette::Active, QPalette::ButtonText);
+        form().edZarn124cmd->setText(QStringLiteral("/games/124/zarn2.exe"));
+        view().viewport()->update();
+        QTest::qWait(20);
+        QCOMPARE(DrawnColour(2, ColName), normal);
+        QVERIFY(RowPaintedIn(2, normal));
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(2));
+        QCOMPARE(view().SelectedRow(), std::optional<int>(2));
+    }
+
+    void actionsFollowTheSelection()
+    {
+        QTest::qWait(20);
+        QVERIFY(!form().acServerInfo->isEnabled());
+        QVERIFY(!form().acStartGame->isEnabled());
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(0));
+        QTest::qWait(20);
+        QVERIFY(form().acServerInfo->isEnabled());
+        QVERIFY(form().acStartGame->isEnabled());
+        view().clearSelection();
+        QTest::qWait(20);
+        QVERIFY(!form().acServerInfo->isEnabled());
+        QVERIFY(!form().acStartGame->isEnabled());
+    }
+
+    void doubleClickJoinsTheSelectedServer()
+    {
+        form().cbEnableSpy->setChecked(false);
+        form().rbFullScreen->setChecked(true);
+        QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, RowCenter(0));
+        QCOMPARE(launches_.size(), size_t(1));
+        QCOMPARE(launches_[0].path, std::string("/games/121/zarn2.exe"));
+        QCOMPARE(launches_[0].parameters, std::string(" -connect 127.0.0.9:10052 -nospy -fullscreen"));
+
+        // A double click on a dimmed row leaves the selection, and so the launch, as it was.
+        QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, RowCenter(1));
+        QCOMPARE(launches_.size(), size_t(2));
+        QCOMPARE(launches_[1].path, std::string("/games/121/zarn2.exe"));
+        form().cbEnableSpy->setChecked(true);
+        form().rbWindowd->setChecked(true);
+    }
+
+    void doubleClickWithoutSelectionDoesNothing()
+    {
+        QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, RowCenter(1));
+        QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, QPoint(10, view().viewport()->height() - 3));
+        QCOMPARE(launches_.size(), size_t(0));
+    }
+
+    void startGameWithoutExecutableSaysSo()
+    {
+        MessageBoxWatcher boxes;
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(3));  // 1.30 needs the 1.24 path
+        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
+        QTest::qWait(20);
+        form().acStartGame->trigger();
+        QCOMPARE(boxes.texts(), QStringList{"No executeable configured for this version"});
+        QCOMPARE(boxes.seen().first().title, QStringLiteral("The Quimbrel"));
+        QCOMPARE(launches_.size(), size_t(0));
+
+        form().edZarn124cmd->setText(QStringLiteral("/games/124/zarn2.exe"));
+        form().acStartGame->trigger();
+        QCOMPARE(launches_.size(), size_t(1));
+        QCOMPARE(launches_[0].path, std::string("/games/124/zarn2.exe"));
+        QCOMPARE(launches_[0].parameters, std::string(" -connect 127.0.0.9:10052 -spy -windowed"));
+    }
+
+    void headerClickDoesNotSort()
+    {
+        QHeaderView* header = view().header();
+        const int x = header->sectionViewportPosition(ColName) + 5;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+        QCOMPARE(form().serverTable->Entry(0).name, std::string("Open 1.21"));
+        QCOMPARE(form().serverTable->Entry(5).name, std::string());
+    }
+
+    void distanceTextsReplaceEachOther()
+    {
+        form().serverTable->SetDistance(0, "47 ms");
+        form().serverTable->SetDistance(0, "12 ms");
+        QCOMPARE(form().serverTable->index(0, ColDistance).data().toString(), QStringLiteral("12 ms"));
+        QCOMPARE(form().serverTable->index(1, ColDistance).data().toString(), QStringLiteral("pinging..."));
+    }
+};
+
+QTEST_MAIN(ServerListTest)
+#include "serverlist_test.moc"
