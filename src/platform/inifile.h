@@ -72,7 +72,9 @@ public:
     // last entry of its section; a missing section is added at the end of
     // the file, after a blank line. All other bytes of the file stay as they
     // are. Added lines end like the file's first line (CR LF or LF); a new
-    // file uses CR LF. The folder is created when it is missing.
+    // file uses CR LF. The folder is created when it is missing. As the format
+    // has it, blanks at either end of a value and one pair of quotes around
+    // it are not read back.
     //
     // The file is replaced in one step (a temporary file beside it, synced,
     // then renamed over it, with the old file's permissions), so it is never
