@@ -1,6 +1,7 @@
 #include "messageboxwatcher.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QApplication>
 
 MessageBoxWatcher::MessageBoxWatcher()
