@@ -108,6 +108,11 @@ void ServiceConnection::holdOpen(std::chrono::milliseconds maxWait)
     }
 }
 
+void ServiceConnection::shutdownSending()
+{
+    ::shutdown(fd_, SHUT_WR);
+}
+
 void ServiceConnection::reset()
 {
     // A zero linger time makes close() send a reset and drop unsent data.
@@ -155,7 +160,6 @@ TcpService::TcpService(const std::string& bindAddress, std::uint16_t port, Handl
 TcpService::~TcpService()
 {
     stop();
-    ::close(listenFd_);
     ::close(stopPipe_[0]);
     ::close(stopPipe_[1]);
 }
@@ -171,6 +175,8 @@ void TcpService::stop()
     while (::write(stopPipe_[1], &wake, 1) < 0 && errno == EINTR) {
     }
     acceptThread_.join();
+    ::close(listenFd_);
+    listenFd_ = -1;
     for (Worker& worker : workers_)
         worker.thread.join();
     workers_.clear();

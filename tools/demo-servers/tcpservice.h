@@ -38,6 +38,9 @@ public:
     // closes, the service stops or maxWait has passed.
     void holdOpen(std::chrono::milliseconds maxWait);
 
+    // Tells the peer that nothing more will be sent, keeping the receiving side.
+    void shutdownSending();
+
     // Ends the connection with a reset instead of an orderly close.
     void reset();
 
