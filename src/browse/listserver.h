@@ -29,8 +29,9 @@ struct FetchOptions {
 // refused, reset, time-out, answer too long) is thrown as a TcpError.
 std::string FetchServerList(const std::string& host, const FetchOptions& options = {});
 
-// One entry per CR LF-terminated line, in order. Text after the last CR LF is
-// an incomplete line and is dropped; a lone CR or LF is part of its line.
+// One entry per CR LF-terminated line, in order, nothing filtered: an empty
+// line becomes an entry with empty fields. Text after the last CR LF is an
+// incomplete line and is dropped; a lone CR or LF is part of its line.
 std::vector<ServerEntry> ParseServerList(std::string_view answer);
 
 // Reads one line (without its CR LF):

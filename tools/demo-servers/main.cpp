@@ -4,6 +4,7 @@
 // Today it runs the list server; the game servers it lists are meant to join
 // it as further services started next to the list server in main().
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
