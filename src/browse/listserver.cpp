@@ -1,0 +1,156 @@
+#include "browse/listserver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+#include "platform/tcpclient.h"
+
+namespace {
+
+// Cuts R at the first separator: returns the text before it and leaves R
+// after it. Without the separator the field is empty and R stays as it is.
+std::string_view CutAt(std::string_view& rest, char separator)
+{
+    const std::size_t at = rest.find(separator);
+    if (at == std::string_view::npos)
+        return {};
+    const std::string_view field = rest.substr(0, at);
+    rest.remove_prefix(at + 1);
+    return field;
+}
+
+// The version is normally six characters wide with a blank inside ("1.24 x"),
+// so it cannot be cut at a blank. A short version ("1.3") is recognised by a
+// blank right after the first dot.
+std::string_view TakeVersion(std::string_view& rest)
+{
+    const std::size_t dot = rest.find('.');
+    const std::size_t afterDot = dot == std::string_view::npos ? 0 : dot + 1;
+    if (afterDot < rest.size() && rest[afterDot] == ' ') {
+        const std::string_view version = rest.substr(0, afterDot);
+        rest.remove_prefix(afterDot + 1);
+        return version;
+    }
+    const std::string_view version = rest.substr(0, 6);
+    // The seventh character is the separating blank.
+    rest.remove_prefix(std::min<std::size_t>(7, rest.size()));
+    return version;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A signed 32-bit whole number: an optional sign, then decimal digits, or hex
+// digits after "$" or "0x". The value itself must fit, hex included.
+std::optional<std::int32_t> ParseInt32(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.starts_with('$')) {
+        base = 16;
+        text.remove_prefix(1);
+    } else if (text.starts_with("0x") || text.starts_with("0X")) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty())
+        return std::nullopt;
+
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
+                                        : std::numeric_limits<std::int32_t>::max();
+    std::int64_t value = 0;
+    for (const char c : text) {
+        const int digit = HexDigit(c);
+        if (digit < 0 || digit >= base)
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > limit)
+            return std::nullopt;
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::string WithoutColourMarkers(std::string_view text)
+{
+    std::string clean;
+    clean.reserve(text.size());
+    for (const char c : text)
+        if (c != '|')
+            clean.push_back(c);
+    return clean;
+}
+
+}  // namespace
+
+std::string FetchServerList(const std::string& host, const FetchOptions& options)
+{
+    TcpClient client;
+    client.setInactivityTimeout(options.inactivityTimeout);
+    client.connect(host, options.port);
+    // The list server speaks first and only; we just listen until it closes.
+    std::string answer = client.readUntilClose(options.maxBytes);
+    client.close();
+    return answer;
+}
+
+std::vector<ServerEntry> ParseServerList(std::string_view answer)
+{
+    constexpr std::string_view lineEnd = "\r\n";
+    std::vector<ServerEntry> entries;
+    for (std::size_t end = answer.find(lineEnd); end != std::string_view::npos; end = answer.find(lineEnd)) {
+        entries.push_back(ParseServerLine(answer.substr(0, end)));
+        answer.remove_prefix(end + lineEnd.size());
+    }
+    return entries;
+}
+
+ServerEntry ParseServerLine(std::string_view line)
+{
+    std::string_view rest = line;
+    ServerEntry entry;
+    entry.ip = CutAt(rest, ':');
+    entry.port = CutAt(rest, ' ');
+    entry.extra = CutAt(rest, ' ');
+    entry.mode = CutAt(rest, ' ');
+    entry.type = CutAt(rest, ' ');
+    entry.version = TakeVersion(rest);
+
+    // A token that is no number is not consumed: it is then read as the
+    // player count, as when a list server leaves the uptime out.
+    const std::size_t blank = rest.find(' ');
+    const std::string_view uptimeToken = blank == std::string_view::npos ? std::string_view{} : rest.substr(0, blank);
+    if (const std::optional<std::int32_t> seconds = ParseInt32(uptimeToken)) {
+        entry.uptime = FormatUptime(*seconds);
+        rest.remove_prefix(blank + 1);
+    }
+
+    entry.players = CutAt(rest, ' ');
+    entry.name = WithoutColourMarkers(rest);
+    entry.distance = DistancePending;
+    return entry;
+}
+
+std::string FormatUptime(std::int32_t seconds)
+{
+    // C++ division truncates toward zero, which is the wanted rounding.
+    const int hours = seconds / 3600;
+    const int minutes = (seconds / 60) % 60;
+    const int secs = seconds % 60;
+    char text[40];
+    std::snprintf(text, sizeof text, "%2d:%2.2d:%2.2d", hours, minutes, secs);
+    return text;
+}

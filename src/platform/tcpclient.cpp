@@ -1,0 +1,265 @@
+#include "platform/tcpclient.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ErrnoText(int error)
+{
+    return std::system_category().message(error);
+}
+
+// Names under ".invalid" are reserved never to resolve; answering that here
+// spares a pointless query to the name servers.
+bool IsReservedInvalidName(std::string host)
+{
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!host.empty() && host.back() == '.')
+        host.pop_back();
+    constexpr std::string_view suffix = ".invalid";
+    return host == "invalid"
+        || (host.size() > suffix.size() && host.ends_with(suffix));
+}
+
+struct AddrInfoDeleter {
+    void operator()(addrinfo* info) const { freeaddrinfo(info); }
+};
+using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoDeleter>;
+
+AddrInfoList ResolveIpv4(const std::string& host, std::uint16_t port)
+{
+    if (host.empty() || IsReservedInvalidName(host))
+        throw TcpResolveError("cannot resolve host \"" + host + "\"");
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    const int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    if (status != 0) {
+        const std::string reason = status == EAI_SYSTEM ? ErrnoText(errno) : gai_strerror(status);
+        throw TcpResolveError("cannot resolve host \"" + host + "\": " + reason);
+    }
+    return AddrInfoList(found);
+}
+
+// Milliseconds left until deadline for poll(), -1 for no deadline.
+int PollTimeout(bool hasDeadline, Clock::time_point deadline)
+{
+    if (!hasDeadline)
+        return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, 24LL * 3600 * 1000));
+}
+
+// Waits for events on fd; false on time-out. EINTR restarts the wait with
+// the time that is left.
+bool PollFor(int fd, short events, TcpClient::Duration timeout, short& revents)
+{
+    const bool hasDeadline = timeout.count() > 0;
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, PollTimeout(hasDeadline, deadline));
+        if (ready > 0) {
+            revents = entry.revents;
+            return true;
+        }
+        if (ready == 0)
+            return false;
+        if (errno != EINTR)
+            throw TcpError("waiting on the connection failed: " + ErrnoText(errno));
+    }
+}
+
+// Makes one non-blocking connection attempt; returns the socket, or -1 with
+// error set.
+int TryConnect(const addrinfo& address, TcpClient::Duration timeout, int& error, bool& timedOut)
+{
+    timedOut = false;
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            address.ai_protocol);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    int status;
+    do {
+        status = ::connect(fd, address.ai_addr, address.ai_addrlen);
+    } while (status != 0 && errno == EINTR);
+    if (status == 0)
+        return fd;
+    if (errno != EINPROGRESS) {
+        error = errno;
+        ::close(fd);
+        return -1;
+    }
+    short revents = 0;
+    if (!PollFor(fd, POLLOUT, timeout, revents)) {
+        timedOut = true;
+        error = ETIMEDOUT;
+        ::close(fd);
+        return -1;
+    }
+    int soError = 0;
+    socklen_t length = sizeof soError;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length) != 0)
+        soError = errno;
+    if (soError != 0) {
+        error = soError;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+TcpClient::~TcpClient()
+{
+    close();
+}
+
+TcpClient::TcpClient(TcpClient&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), timeout_(other.timeout_), peer_(std::move(other.peer_))
+{
+}
+
+TcpClient& TcpClient::operator=(TcpClient&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        timeout_ = other.timeout_;
+        peer_ = std::move(other.peer_);
+    }
+    return *this;
+}
+
+void TcpClient::setInactivityTimeout(Duration timeout)
+{
+    timeout_ = std::max(timeout, Duration::zero());
+}
+
+void TcpClient::connect(const std::string& host, std::uint16_t port)
+{
+    close();
+    peer_ = host + ":" + std::to_string(port);
+    const AddrInfoList addresses = ResolveIpv4(host, port);
+
+    // A name may stand for several addresses: the first that accepts wins.
+    int lastError = 0;
+    bool lastTimedOut = false;
+    for (const addrinfo* address = addresses.get(); address; address = address->ai_next) {
+        const int fd = TryConnect(*address, timeout_, lastError, lastTimedOut);
+        if (fd >= 0) {
+            fd_ = fd;
+            return;
+        }
+    }
+    if (lastTimedOut)
+        throw TcpTimeoutError("connecting to " + peer_ + " timed out");
+    throw TcpConnectError("cannot connect to " + peer_ + ": " + ErrnoText(lastError));
+}
+
+void TcpClient::sendAll(std::string_view bytes)
+{
+    requireOpen();
+    while (!bytes.empty()) {
+        const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            waitFor(POLLOUT, "sending to");
+        } else if (errno != EINTR) {
+            failWithErrno("sending to", errno);
+        }
+    }
+}
+
+std::string TcpClient::readExactly(std::size_t count)
+{
+    requireOpen();
+    std::string bytes(count, '\0');
+    std::size_t have = 0;
+    while (have < count) {
+        const ssize_t got = ::recv(fd_, bytes.data() + have, count - have, 0);
+        if (got > 0) {
+            have += static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            throw TcpClosedError(peer_ + " closed the connection after " + std::to_string(have)
+                                 + " of " + std::to_string(count) + " bytes");
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            waitFor(POLLIN, "reading from");
+        } else if (errno != EINTR) {
+            failWithErrno("reading from", errno);
+        }
+    }
+    return bytes;
+}
+
+std::string TcpClient::readUntilClose(std::size_t maxBytes)
+{
+    requireOpen();
+    std::string bytes;
+    char chunk[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (got > 0) {
+            if (static_cast<std::size_t>(got) > maxBytes - bytes.size())
+                throw TcpLimitError("the answer of " + peer_ + " is longer than "
+                                    + std::to_string(maxBytes) + " bytes");
+            bytes.append(chunk, static_cast<std::size_t>(got));
+        } else if (got == 0) {
+            return bytes;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            waitFor(POLLIN, "reading from");
+        } else if (errno != EINTR) {
+            failWithErrno("reading from", errno);
+        }
+    }
+}
+
+void TcpClient::close() noexcept
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+void TcpClient::waitFor(short events, const char* what)
+{
+    short revents = 0;
+    if (!PollFor(fd_, events, timeout_, revents))
+        throw TcpTimeoutError(std::string(what) + " " + peer_ + " timed out after "
+                              + std::to_string(timeout_.count()) + " ms without progress");
+    // Errors and hang-ups are reported by the next receive or send.
+}
+
+void TcpClient::requireOpen() const
+{
+    if (fd_ < 0)
+        throw TcpError("the connection is not open");
+}
+
+void TcpClient::failWithErrno(const char* what, int error)
+{
+    throw TcpError(std::string(what) + " " + peer_ + " failed: " + ErrnoText(error));
+}

@@ -1,0 +1,134 @@
+// demo-servers: our own stand-ins for the servers the program talks to, on
+// loopback only, for demos and hand testing.
+//
+// Today it runs the list server; the game servers it lists are meant to join
+// it as further services started next to the list server in main().
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <pthread.h>
+
+#include "demo-servers/demolistserver.h"
+#include "demo-servers/samplelist.h"
+
+namespace {
+
+constexpr std::uint16_t DefaultListPort = 10057;
+
+struct Options {
+    std::string bindAddress = "127.0.0.1";
+    std::uint16_t port = DefaultListPort;
+    std::size_t count = 12;
+    std::optional<std::string> file;
+    ListAnswer answer = ListAnswer::Complete;
+    bool printLines = false;
+};
+
+void PrintUsage(std::ostream& out)
+{
+    out << "Usage: demo-servers [options]\n"
+           "Serves a list of sample game servers on loopback until Ctrl+C.\n"
+           "\n"
+           "  --bind ADDRESS   address to listen on, in 127.0.0.0/8 (default 127.0.0.1)\n"
+           "  --port PORT      list-server port (default 10057; 0 picks a free one)\n"
+           "  --count N        serve N generated sample servers (default 12)\n"
+           "  --file PATH      serve the lines of PATH instead, each sent with CR LF\n"
+           "  --answer KIND    complete (default), silent, never-close,\n"
+           "                   close-mid-answer, reset-mid-answer or endless\n"
+           "  --print          print the served lines on start\n"
+           "  --help           show this text\n";
+}
+
+unsigned long ParseNumber(std::string_view option, const std::string& text, unsigned long max)
+{
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value > max || text.front() == '-')
+        throw ServiceError(std::string(option) + " needs a number from 0 to " + std::to_string(max));
+    return value;
+}
+
+// Returns nullopt when only the usage was asked for.
+std::optional<Options> ParseArguments(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--help" || option == "-h")
+            return std::nullopt;
+        if (option == "--print") {
+            options.printLines = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            throw ServiceError("unknown option or missing value: " + std::string(option));
+        const std::string value = argv[++i];
+        if (option == "--bind")
+            options.bindAddress = value;
+        else if (option == "--port")
+            options.port = static_cast<std::uint16_t>(ParseNumber(option, value, 65535));
+        else if (option == "--count")
+            options.count = ParseNumber(option, value, 1'000'000);
+        else if (option == "--file")
+            options.file = value;
+        else if (option == "--answer")
+            options.answer = ListAnswerFromName(value);
+        else
+            throw ServiceError("unknown option: " + std::string(option));
+    }
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const std::optional<Options> options = ParseArguments(argc, argv);
+        if (!options) {
+            PrintUsage(std::cout);
+            return 0;
+        }
+        const std::vector<std::string> lines =
+            options->file ? ReadServerLines(*options->file) : SampleServerLines(options->count);
+
+        // Block the stop signals before any thread starts, so that only
+        // sigwait() below receives them and the servers shut down in order.
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGINT);
+        sigaddset(&stopSignals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+        DemoListServer listServer(options->bindAddress, options->port, lines, options->answer);
+        std::cout << "List server on " << listServer.address() << ":" << listServer.port() << ", serving "
+                  << listServer.lineCount() << " game server" << (listServer.lineCount() == 1 ? "" : "s")
+                  << " (" << ListAnswerName(listServer.answer()) << " answer"
+                  << (options->file ? ", from " + *options->file : std::string()) << ")\n";
+        if (options->printLines)
+            for (const std::string& line : lines)
+                std::cout << "  " << line << "\n";
+        std::cout << "Press Ctrl+C to stop." << std::endl;
+
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        std::cout << "Stopping after " << listServer.connectionsAccepted() << " connection"
+                  << (listServer.connectionsAccepted() == 1 ? "" : "s") << "." << std::endl;
+        listServer.stop();
+        return 0;
+    } catch (const std::exception& error) {
+        std::cerr << "demo-servers: " << error.what() << "\n";
+        if (dynamic_cast<const ServiceError*>(&error))
+            std::cerr << "Try demo-servers --help.\n";
+        return 1;
+    }
+}
