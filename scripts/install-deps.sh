@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libgtest-dev googletest
-  xvfb xauth xdotool imagemagick fonts-liberation fonts-dejavu-core
+  xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   iproute2 nftables procps
 )
 

@@ -74,6 +74,9 @@ public slots:
     void acStartGameExecute();
     void acTogglePaletteExecute();
     void lvServerListDblClick();
+    void btLocateZarn121Click();
+    void btLocateZarn124Click();
+    void btLocateZarn124xClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,6 +96,8 @@ private:
     void SetTabOrder();
     void FindGameInstallations();
     void LaunchSelectedGame();
+    // Lets the user pick a game executable for one of the "Config" page's edits.
+    void LocateExecutable(QLineEdit* edit);
 
 public:
     // Controls, named as the rest of the program refers to them.

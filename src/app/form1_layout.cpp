@@ -236,6 +236,9 @@ void TForm1::BuildConfigPage(QWidget* page)
         (*buttons[i])->setText(QStringLiteral("..."));
         (*buttons[i])->setAutoRaise(false);
     }
+    connect(btLocateZarn121, &QToolButton::clicked, this, &TForm1::btLocateZarn121Click);
+    connect(btLocateZarn124, &QToolButton::clicked, this, &TForm1::btLocateZarn124Click);
+    connect(btLocateZarn124x, &QToolButton::clicked, this, &TForm1::btLocateZarn124xClick);
 }
 
 void TForm1::BuildAboutPage(QWidget* page)

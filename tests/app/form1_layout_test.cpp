@@ -5,6 +5,7 @@
 #include "browse/serverlistview.h"
 #include "profiles/tfrmpalette.h"
 #include "support/tempini.h"
+#include "support/testmain.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -157,7 +158,7 @@ private slots:
     void serverActionsNeedASelection()
     {
         TForm1& form = *windows_.form1;
-        QTest::qWait(20);
+        RunUntilIdle();
         QVERIFY(!form.acServerInfo->isEnabled());
         QVERIFY(!form.acStartGame->isEnabled());
         QVERIFY(!form.sbStartGame->isEnabled());
@@ -177,7 +178,7 @@ private slots:
         form.sbPalette->click();
         QVERIFY(palette->isVisible());
         palette->close();  // its own close box
-        QTest::qWait(20);  // the update runs when the program is idle
+        RunUntilIdle();  // the update runs when the program is idle
         QVERIFY(!form.sbPalette->isChecked());
     }
 
@@ -193,5 +194,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(Form1LayoutTest)
+QUIMBREL_TEST_MAIN(Form1LayoutTest)
 #include "form1_layout_test.moc"

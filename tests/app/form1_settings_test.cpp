@@ -5,6 +5,7 @@
 #include "serverinfo/tfrmplayerlist.h"
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
+#include "support/testmain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -178,5 +179,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(Form1SettingsTest)
+QUIMBREL_TEST_MAIN(Form1SettingsTest)
 #include "form1_settings_test.moc"

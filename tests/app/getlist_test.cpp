@@ -7,6 +7,7 @@
 #include "demo-servers/demolistserver.h"
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
+#include "support/testmain.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -110,7 +111,7 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
         // Rows keep the order of the answer, and nothing is selected yet.
         QCOMPARE(form().lvServerList->SelectedRow(), std::nullopt);
-        QTest::qWait(20);
+        RunUntilIdle();
         QVERIFY(!form().acStartGame->isEnabled());
     }
 
@@ -198,5 +199,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(GetListTest)
+QUIMBREL_TEST_MAIN(GetListTest)
 #include "getlist_test.moc"

@@ -6,6 +6,7 @@
 #include "browse/servertablemodel.h"
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
+#include "support/testmain.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,18 +63,27 @@ private:
         return index.data(Qt::ForegroundRole).value<QColor>();
     }
 
-    // The colour of a row's text as it is actually painted.
-    bool RowPaintedIn(int row, const QColor& colour)
+    // The darkest pixel painted in a row's first cell: the core of its text.
+    QColor DarkestTextPixel(int row)
     {
         const QImage image = view().viewport()->grab().toImage();
         const QRect rect = view().visualRect(form().serverTable->index(row, ColName));
+        QColor darkest = Qt::white;
         for (int y = rect.top(); y <= rect.bottom(); ++y) {
             for (int x = rect.left(); x <= rect.right(); ++x) {
-                if (image.pixelColor(x, y) == colour)
-                    return true;
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.lightness() < darkest.lightness())
+                    darkest = pixel;
             }
         }
-        return false;
+        return darkest;
+    }
+
+    // Whether a row's text is painted in the given colour, allowing for
+    // smoothed glyph edges.
+    bool RowPaintedIn(int row, const QColor& colour)
+    {
+        return std::abs(DarkestTextPixel(row).lightness() - colour.lightness()) <= 24;
     }
 
 private slots:
@@ -102,7 +112,7 @@ private slots:
         form().serverTable->AppendRow(Entry("Future", "1.30  "));             // 3 unknown version
         form().serverTable->AppendRow(Entry("Shouty", "1.24 x", "Private"));  // 4 other case counts not
         form().serverTable->AppendRow(ServerEntry{});                         // 5 empty row
-        QTest::qWait(10);
+        RunUntilIdle();
     }
 
     void columnsAsDesigned()
@@ -174,7 +184,7 @@ private slots:
         const QColor normal = QGuiApplication::palette().color(QPalette::Active, QPalette::ButtonText);
         form().edZarn124cmd->setText(QStringLiteral("/games/124/zarn2.exe"));
         view().viewport()->update();
-        QTest::qWait(20);
+        RunUntilIdle();
         QCOMPARE(DrawnColour(2, ColName), normal);
         QVERIFY(RowPaintedIn(2, normal));
         QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(2));
@@ -183,15 +193,15 @@ private slots:
 
     void actionsFollowTheSelection()
     {
-        QTest::qWait(20);
+        RunUntilIdle();
         QVERIFY(!form().acServerInfo->isEnabled());
         QVERIFY(!form().acStartGame->isEnabled());
         QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(0));
-        QTest::qWait(20);
+        RunUntilIdle();
         QVERIFY(form().acServerInfo->isEnabled());
         QVERIFY(form().acStartGame->isEnabled());
         view().clearSelection();
-        QTest::qWait(20);
+        RunUntilIdle();
         QVERIFY(!form().acServerInfo->isEnabled());
         QVERIFY(!form().acStartGame->isEnabled());
     }
@@ -225,7 +235,7 @@ private slots:
         MessageBoxWatcher boxes;
         QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(3));  // 1.30 needs the 1.24 path
         QCOMPARE(view().SelectedRow(), std::optional<int>(3));
-        QTest::qWait(20);
+        RunUntilIdle();
         form().acStartGame->trigger();
         QCOMPARE(boxes.texts(), QStringList{"No executeable configured for this version"});
         QCOMPARE(boxes.seen().first().title, QStringLiteral("The Quimbrel"));
@@ -256,5 +266,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ServerListTest)
+QUIMBREL_TEST_MAIN(ServerListTest)
 #include "serverlist_test.moc"

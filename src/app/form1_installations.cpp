@@ -1,0 +1,59 @@
+// Fills empty executable settings from the game's own installation records.
+#include "app/form1.h"
+
+#include "launch/installations.h"
+#include "platform/registry.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+
+void TForm1::FindGameInstallations()
+{
+    QLineEdit* const edits[] = {edZarn121cmd, edZarn124cmd, edZarn124xcmd};
+    ExecutablePaths executables;
+    for (GameVersion version : AllGameVersions)
+        executables[version] = ExecutableFor(version);
+
+    ::FindGameInstallations(Registry(Registry::DefaultPrefix()), executables);
+
+    for (GameVersion version : AllGameVersions) {
+        QLineEdit* edit = edits[static_cast<int>(version)];
+        const QString found = QString::fromLocal8Bit(executables[version]);
+        if (edit->text() != found)
+            edit->setText(found);
+    }
+}
+
+void TForm1::LocateExecutable(QLineEdit* edit)
+{
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("odZarnEXESelect"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Windows programs are named with either letter case here.
+    dialog.setNameFilter(QStringLiteral("Zarn 2 App (*.EXE *.exe)"));
+    dialog.setSizeGripEnabled(true);
+    const QFileInfo current(edit->text());
+    if (!edit->text().isEmpty()) {
+        dialog.setDirectory(current.absolutePath());
+        dialog.selectFile(current.fileName());
+    }
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        edit->setText(dialog.selectedFiles().first());
+}
+
+void TForm1::btLocateZarn121Click()
+{
+    LocateExecutable(edZarn121cmd);
+}
+
+void TForm1::btLocateZarn124Click()
+{
+    LocateExecutable(edZarn124cmd);
+}
+
+void TForm1::btLocateZarn124xClick()
+{
+    LocateExecutable(edZarn124xcmd);
+}
