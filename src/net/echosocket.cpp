@@ -172,7 +172,10 @@ std::unique_ptr<EchoSocket> EchoSocket::OpenRaw()
         close(fd);
         return nullptr;
     }
-    if (!AttachEchoReplyFilter(fd, *identifier)) {
+    // Errors about our requests come through the error queue once the socket is
+    // connected to its destination (see Exchange), as they do for datagram sockets.
+    const int on = 1;
+    if (!AttachEchoReplyFilter(fd, *identifier) || setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on) != 0) {
         close(fd);
         EchoIdentifierPool::Process().Release(*identifier);
         return nullptr;
@@ -243,6 +246,19 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
 
     // Room for the largest answer that can still be ours: our size plus headers.
     std::vector<std::uint8_t> buffer(kMaxIpHeaderSize + packet.size() + 64);
+
+    if (kind_ == EchoSocketKind::Raw && request.destination != connectedTo_) {
+        // A raw socket connected to its destination is passed over by the kernel for
+        // packets from other hosts before they are copied, which keeps many sockets
+        // cheap; the filter then sorts out the ones to the same host.
+        if (connect(fd_, reinterpret_cast<sockaddr*>(&destination), sizeof destination) != 0) {
+            connectedTo_ = 0;
+            outcome.status = EchoStatusFromErrno(errno);
+            outcome.reply.Status = outcome.status;
+            return outcome;
+        }
+        connectedTo_ = request.destination;
+    }
 
     const Clock::time_point sent = Clock::now();
     const Clock::time_point deadline = sent + std::chrono::milliseconds(std::max(0, request.timeoutMs));
@@ -413,7 +429,8 @@ bool EchoSocket::TakeQueuedError(const EchoRequest& request, EchoOutcome& outcom
             continue;
         // The queued copy starts with the ICMP header of the request it is about.
         if (static_cast<std::size_t>(length) < kIcmpHeaderSize || quoted[0] != ICMP_ECHO
-            || ReadBig16(quoted + 6) != sequence_)
+            || ReadBig16(quoted + 6) != sequence_
+            || (kind_ == EchoSocketKind::Raw && ReadBig16(quoted + 4) != identifier_))
             continue;
 
         std::uint32_t offender = 0;

@@ -63,6 +63,7 @@ private:
     std::uint16_t sequence_ = 0;
     int appliedTtl_ = -1;
     int appliedDontFragment_ = -1;
+    std::uint32_t connectedTo_ = 0;  // raw sockets: the destination connected to
 };
 
 // ICMP message type and code of an error, as an EchoStatus code.

@@ -233,7 +233,7 @@ TEST(TICMPAddress, BroadcastAddressIsNeverPinged)
     EXPECT_EQ(log.requests, 0);
 }
 
-TEST(TICMPRequest, NegativeSizeIsRefusedWithoutSending)
+TEST(TICMPRequest, RequestsThatCannotBeSentAreRefused)
 {
     SKIP_WITHOUT_ECHO_SOCKET();
     TICMP icmp;
@@ -244,24 +244,17 @@ TEST(TICMPRequest, NegativeSizeIsRefusedWithoutSending)
     EXPECT_EQ(icmp.Ping(), 0);
     EXPECT_EQ(icmp.LastError(), 11011u);
     EXPECT_EQ(log.requests, 0);
+    icmp.SetSize(65535);  // more than an IPv4 packet can carry
+    EXPECT_EQ(icmp.Ping(), 0);
+    EXPECT_EQ(icmp.LastError(), 11011u);
     icmp.SetSize(56);
+    icmp.SetTTL(256);  // low byte 0: would expire before leaving
+    EXPECT_EQ(icmp.Ping(), 0);
+    EXPECT_EQ(icmp.LastError(), 11013u);
+    icmp.SetTTL(64);
     icmp.SetTimeout(1000);
     EXPECT_EQ(icmp.Ping(), 1);
     EXPECT_EQ(icmp.LastError(), 0u);
-}
-
-TEST(TICMPRequest, DefaultsAreThoseCallersExpect)
-{
-    SKIP_WITHOUT_ECHO_SOCKET();
-    TICMP icmp;
-    EXPECT_EQ(icmp.Address(), "");
-    EXPECT_EQ(icmp.Size(), 56);
-    EXPECT_EQ(icmp.Timeout(), 4000);
-    EXPECT_EQ(icmp.TTL(), 64);
-    EXPECT_EQ(icmp.Flags(), 0);
-    EXPECT_EQ(icmp.LastError(), 0u);
-    const TIcmpEchoReply empty{};
-    EXPECT_EQ(std::memcmp(&icmp.Reply(), &empty, sizeof empty), 0);
 }
 
 TEST(TICMPSetup, NoUsableSocketGivesThePingHandleMessage)

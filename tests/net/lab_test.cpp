@@ -104,6 +104,7 @@ TEST_P(EchoAcrossLink, ErrorAnswersGiveTheirStatusAndNoReply)
         icmp.SetAddress(LabAddress::TtlExpired);
         EXPECT_EQ(icmp.Ping(), 0);
         EXPECT_EQ(icmp.LastError(), 11013u);
+        EXPECT_EQ(icmp.Reply().Address, AddressValue(LabAddress::Unreachable)) << "not the sender of the error";
 
         // And back to a host that answers.
         icmp.SetAddress(LabAddress::Slow);

@@ -358,7 +358,9 @@ void EchoLab::Respond(std::atomic<bool>& ready)
         } else if (to == AddressValue(LabAddress::Unreachable)) {
             SendRawIp(sender, to, from, ErrorAbout(ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, buffer.data(), headerSize));
         } else if (to == AddressValue(LabAddress::TtlExpired)) {
-            SendRawIp(sender, to, from, ErrorAbout(ICMP_TIME_EXCEEDED, ICMP_EXC_TTL, buffer.data(), headerSize));
+            // As a router on the way would: from an address of its own.
+            SendRawIp(sender, AddressValue(LabAddress::Unreachable), from,
+                      ErrorAbout(ICMP_TIME_EXCEEDED, ICMP_EXC_TTL, buffer.data(), headerSize));
         }
     }
     if (listener >= 0)

@@ -35,7 +35,7 @@ inline constexpr char Near[] = "198.18.0.1";         // the near end, where echo
 inline constexpr char Slow[] = "198.18.0.2";         // answers after the set delay, among decoys
 inline constexpr char Silent[] = "198.18.0.3";       // never answers
 inline constexpr char Unreachable[] = "198.18.0.4";  // answers with "host unreachable"
-inline constexpr char TtlExpired[] = "198.18.0.5";   // answers with "time exceeded"
+inline constexpr char TtlExpired[] = "198.18.0.5";   // "time exceeded", sent from Unreachable
 }  // namespace LabAddress
 
 // Two namespaces, near and far, linked by a veth pair. The far one has the kernel's

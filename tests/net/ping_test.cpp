@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -127,6 +128,9 @@ TEST_F(TPingTest, PublishesTheEchoSettingsWithTheirDefaults)
     EXPECT_EQ(ping.Flags(), 0);
     EXPECT_EQ(ping.ErrorCode(), 0);
     EXPECT_EQ(ping.DnsResult(), "");
+    const TIcmpEchoReply empty{};
+    const TIcmpEchoReply reply = ping.Reply();
+    EXPECT_EQ(std::memcmp(&reply, &empty, sizeof empty), 0);
 }
 
 TEST_F(TPingTest, IsDeletedWithItsOwner)
