@@ -87,7 +87,13 @@ private:
 
 // The registry of one Wine prefix, seen as a 32-bit program sees it: in a
 // 64-bit prefix, HKEY_LOCAL_MACHINE "Software\..." is the branch
-// "Software\Wow6432Node\...".
+// "Software\Wow6432Node\...". Copies share their view of the files. Meant
+// for one thread (the window thread); keys and copies are not synchronised.
+//
+// Wine's server holds a prefix's registry in memory while any Wine program
+// runs in it and writes it back later, so changes made here while the game
+// runs are lost when the server saves, and the game sees them only on its
+// next start.
 class Registry {
 public:
     // The registry of the prefix folder `prefix`. A missing folder or file is

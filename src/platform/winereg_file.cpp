@@ -229,8 +229,39 @@ std::string TimeLineText(std::chrono::system_clock::time_point now)
 
 WineRegFile::WineRegFile() = default;
 WineRegFile::WineRegFile(WineRegFile&&) noexcept = default;
-WineRegFile& WineRegFile::operator=(WineRegFile&&) noexcept = default;
-WineRegFile::~WineRegFile() = default;
+
+WineRegFile& WineRegFile::operator=(WineRegFile&& other) noexcept
+{
+    if (this != &other) {
+        Dismantle(root_);
+        text_ = std::move(other.text_);
+        win64_ = other.win64_;
+        crlf_ = other.crlf_;
+        root_ = std::move(other.root_);
+        sections_ = std::move(other.sections_);
+    }
+    return *this;
+}
+
+WineRegFile::~WineRegFile() { Dismantle(root_); }
+
+void WineRegFile::Dismantle(Node& root) noexcept
+{
+    // A damaged or hostile file can nest keys deeper than the stack would
+    // allow the nodes' own destructors to recurse, so the tree is taken apart
+    // one level at a time.
+    std::vector<std::unique_ptr<Node>> pending;
+    for (auto& [folded, child] : root.children)
+        pending.push_back(std::move(child));
+    root.children.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<Node> node = std::move(pending.back());
+        pending.pop_back();
+        for (auto& [folded, child] : node->children)
+            pending.push_back(std::move(child));
+        node->children.clear();
+    }
+}
 
 WineRegFile WineRegFile::Parse(std::string text)
 {

@@ -94,6 +94,7 @@ private:
         std::string replacement;
     };
 
+    static void Dismantle(Node& root) noexcept;
     const Value* FindValueIn(const Node& key, std::u16string_view name, const Section** foundIn) const;
     std::string LineEnd() const;
     std::string ApplyEdits(std::vector<Edit> edits) const;

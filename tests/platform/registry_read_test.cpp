@@ -222,6 +222,26 @@ TEST(RegistryRead, DamagedFilesAreReportedAsFailures)
     }
 }
 
+TEST(RegistryRead, HostileNestingAndLongNamesAreHandled)
+{
+    TestPrefix prefix;
+    std::string deep = "[Deep";
+    for (int level = 0; level < 300000; ++level)
+        deep += "\\\\d";
+    const std::string longName(100000, 'n');
+    prefix.Write("user.reg", UserRegHeader() + "\n" + deep + "] 1\n\n[Software\\\\" + longName + "] 1\n\"" + longName
+                                 + "\"=\"long\"\n");
+    {
+        Registry registry(prefix.Path());
+        auto top = registry.OpenKey(RegistryHive::CurrentUser, "Deep\\d\\d");
+        ASSERT_TRUE(top);
+        EXPECT_EQ(top->SubkeyNames(), std::vector<std::string>{"d"});
+        auto named = registry.OpenKey(RegistryHive::CurrentUser, "Software\\" + longName);
+        ASSERT_TRUE(named);
+        EXPECT_EQ(named->ReadString(longName), "long");
+    }
+}
+
 TEST(RegistryRead, ToleratedVariations)
 {
     TestPrefix prefix;
