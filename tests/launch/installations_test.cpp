@@ -60,8 +60,10 @@ TEST(FindGameInstallations, VersionChoosesTheSetting)
 TEST(FindGameInstallations, FirstInstallationInRegistryOrderWinsAndSetTextStays)
 {
     // Listed in the registry's order (by name without regard to case), not
-    // in the file's.
-    const std::string records = Installation("Zarn Tumblewick 2 b", Version("1.24") + InstallDir("B\\\\"))
+    // in the file's. The first name has a character an ANSI program cannot
+    // name, so its key cannot be opened and is passed over.
+    const std::string records = Installation("Zarn Tumblewick 2 0\\x263a", Version("1.21") + InstallDir("X\\\\"))
+                              + Installation("Zarn Tumblewick 2 b", Version("1.24") + InstallDir("B\\\\"))
                               + Installation("Zarn Tumblewick 2 A", Version("1.24") + InstallDir("A\\\\"))
                               + Installation("Zarn Tumblewick 2 c", Version("1.21") + InstallDir("C\\\\"))
                               + Installation("Zarn Tumblewick 2 d", Version("1.21") + InstallDir("D\\\\"));

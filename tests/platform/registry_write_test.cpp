@@ -26,6 +26,11 @@ const std::string Profiles = UserRegHeader() + R"(
 
 [Software\\Krell Playware\\Zarn Tumblewick 2\\1.24\\Player2] 1700000002
 #time=1da1b2c3d4e5f62
+#class="profile"
+@="default"
+"Big"=hex(b):00,00,00,00,01,00,00,00
+"Multi"=hex(7):41,00,00,00,42,00,00,00,00,00
+"Unterminated"=hex(1):41,00
 "Blob"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\
   15,16,17
 ;; a comment Wine would drop, which we keep
