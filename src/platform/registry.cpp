@@ -17,26 +17,6 @@ bool IsStringType(std::uint32_t type)
         || type == static_cast<std::uint32_t>(RegistryValueType::MultiString);
 }
 
-std::u16string FromUtf16Bytes(const std::vector<std::uint8_t>& data)
-{
-    std::u16string text;
-    text.reserve(data.size() / 2);
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-        text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-    return text;
-}
-
-std::vector<std::uint8_t> ToUtf16Bytes(std::u16string_view text)
-{
-    std::vector<std::uint8_t> data;
-    data.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        data.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        data.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return data;
-}
-
 // Splits a backslash-separated path; empty components (a leading or
 // doubled backslash) are skipped, as the registry skips them.
 std::vector<std::u16string> SplitPath(std::string_view path)
@@ -105,7 +85,7 @@ std::optional<RegistryValue> RegistryKey::ReadValue(std::string_view name) const
     RegistryValue result;
     result.type = static_cast<RegistryValueType>(value->type);
     if (IsStringType(value->type)) {
-        const std::string text = Utf16ToCp1252(FromUtf16Bytes(value->data));
+        const std::string text = Utf16ToCp1252(FromUtf16LeBytes(value->data));
         result.data.assign(text.begin(), text.end());
     } else {
         result.data = value->data;
@@ -129,7 +109,7 @@ void RegistryKey::WriteString(std::string_view name, std::string_view text)
 {
     std::u16string terminated = Cp1252ToUtf16(text);
     terminated.push_back(u'\0');
-    Write(name, static_cast<std::uint32_t>(RegistryValueType::String), ToUtf16Bytes(terminated));
+    Write(name, static_cast<std::uint32_t>(RegistryValueType::String), ToUtf16LeBytes(terminated));
 }
 
 void RegistryKey::WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes)

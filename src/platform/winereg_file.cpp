@@ -86,21 +86,6 @@ std::optional<std::uint32_t> ReadHexNumber(std::string_view s, std::size_t& p, i
     return value;
 }
 
-std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text, bool terminate)
-{
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve((text.size() + 1) * 2);
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    if (terminate) {
-        bytes.push_back(0);
-        bytes.push_back(0);
-    }
-    return bytes;
-}
-
 // Reads comma-separated hex bytes, following lines continued by a trailing
 // backslash. `lineIndex` moves to the value's last line.
 std::vector<std::uint8_t> ReadHexBytes(const std::string& text, const std::vector<Line>& lines,
@@ -152,7 +137,8 @@ void ReadValueData(const std::string& text, const std::vector<Line>& lines, std:
         if (!OnlyBlanksFrom(content, p))
             Fail(lineIndex, "unexpected text after a string value");
         value.type = type;
-        value.data = Utf16Bytes(*parsed, true);
+        parsed->push_back(u'\0');
+        value.data = ToUtf16LeBytes(*parsed);
     };
 
     if (HasAt(content, pos, "\"")) {
@@ -515,10 +501,8 @@ std::string FormatWineRegValue(std::u16string_view name, std::uint32_t type,
     // Only a properly terminated string is written in string form.
     if (stringType && data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0
         && data[data.size() - 2] == 0) {
-        std::u16string text;
-        text.reserve(data.size() / 2);
-        for (std::size_t i = 0; i + 2 < data.size(); i += 2)
-            text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+        std::u16string text = FromUtf16LeBytes(data);
+        text.pop_back();
         if (type != TypeString) {
             std::snprintf(buffer, sizeof buffer, "str(%x):", static_cast<unsigned>(type));
             line += buffer;

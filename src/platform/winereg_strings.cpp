@@ -218,3 +218,23 @@ std::u16string FoldName(std::u16string_view name)
         c = FoldUnit(c);
     return folded;
 }
+
+std::vector<std::uint8_t> ToUtf16LeBytes(std::u16string_view text)
+{
+    std::vector<std::uint8_t> data;
+    data.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        data.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        data.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return data;
+}
+
+std::u16string FromUtf16LeBytes(const std::vector<std::uint8_t>& data)
+{
+    std::u16string text;
+    text.reserve(data.size() / 2);
+    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
+        text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+    return text;
+}

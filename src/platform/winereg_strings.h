@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The string forms of Wine's registry files: key and value names and string
 // data are UTF-16 in memory and written as ASCII with C-like escapes.
@@ -25,3 +27,8 @@ std::string EscapeString(std::u16string_view text, std::string_view escaped);
 // their folded forms are equal, and subkeys are listed in the order of their
 // folded forms.
 std::u16string FoldName(std::u16string_view name);
+
+// String data as the registry stores it: UTF-16, little-endian. An odd last
+// byte is ignored when reading.
+std::vector<std::uint8_t> ToUtf16LeBytes(std::u16string_view text);
+std::u16string FromUtf16LeBytes(const std::vector<std::uint8_t>& data);
