@@ -1,0 +1,164 @@
+#include "platform/registry.h"
+
+#include "platform/cp1252.h"
+#include "platform/registry_hivefile.h"
+#include "platform/winereg_strings.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+bool IsStringType(std::uint32_t type)
+{
+    return type == static_cast<std::uint32_t>(RegistryValueType::String)
+        || type == static_cast<std::uint32_t>(RegistryValueType::ExpandString)
+        || type == static_cast<std::uint32_t>(RegistryValueType::MultiString);
+}
+
+// Splits a backslash-separated path; empty components (a leading or
+// doubled backslash) are skipped, as the registry skips them.
+std::vector<std::u16string> SplitPath(std::string_view path)
+{
+    std::vector<std::u16string> components;
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        std::size_t separator = path.find('\\', begin);
+        if (separator == std::string_view::npos)
+            separator = path.size();
+        if (separator > begin)
+            components.push_back(Cp1252ToUtf16(path.substr(begin, separator - begin)));
+        begin = separator + 1;
+    }
+    return components;
+}
+
+} // namespace
+
+RegistryKey::RegistryKey(std::shared_ptr<RegistryHiveFile> hive, std::vector<std::u16string> path,
+                         RegistryAccess access)
+    : hive_(std::move(hive)), path_(std::move(path)), access_(access)
+{
+}
+
+RegistryKey::RegistryKey(RegistryKey&&) noexcept = default;
+RegistryKey& RegistryKey::operator=(RegistryKey&&) noexcept = default;
+RegistryKey::~RegistryKey() = default;
+
+void RegistryKey::Close()
+{
+    hive_.reset();
+    path_.clear();
+}
+
+void RegistryKey::RequireOpen() const
+{
+    if (!hive_)
+        throw RegistryError("the registry key is closed");
+}
+
+std::vector<std::string> RegistryKey::SubkeyNames() const
+{
+    RequireOpen();
+    const auto file = hive_->Current();
+    const WineRegFile::Node* key = file->FindKey(path_);
+    if (key == nullptr)
+        throw RegistryError("the registry key no longer exists");
+    std::vector<std::string> names;
+    for (const std::u16string& name : file->SubkeyNames(*key))
+        names.push_back(Utf16ToCp1252(name));
+    return names;
+}
+
+std::optional<RegistryValue> RegistryKey::ReadValue(std::string_view name) const
+{
+    RequireOpen();
+    const auto file = hive_->Current();
+    const WineRegFile::Node* key = file->FindKey(path_);
+    if (key == nullptr)
+        throw RegistryError("the registry key no longer exists");
+    const WineRegFile::Value* value = file->FindValue(*key, Cp1252ToUtf16(name));
+    if (value == nullptr)
+        return std::nullopt;
+
+    RegistryValue result;
+    result.type = static_cast<RegistryValueType>(value->type);
+    if (IsStringType(value->type)) {
+        const std::string text = Utf16ToCp1252(FromUtf16LeBytes(value->data));
+        result.data.assign(text.begin(), text.end());
+    } else {
+        result.data = value->data;
+    }
+    return result;
+}
+
+std::optional<std::string> RegistryKey::ReadString(std::string_view name) const
+{
+    const std::optional<RegistryValue> value = ReadValue(name);
+    if (!value)
+        return std::nullopt;
+    if (value->type != RegistryValueType::String && value->type != RegistryValueType::ExpandString)
+        throw RegistryError("the registry value \"" + std::string(name) + "\" is not text");
+    std::string text(value->data.begin(), value->data.end());
+    text.resize(std::min(text.size(), text.find('\0')));
+    return text;
+}
+
+void RegistryKey::WriteString(std::string_view name, std::string_view text)
+{
+    std::u16string terminated = Cp1252ToUtf16(text);
+    terminated.push_back(u'\0');
+    Write(name, static_cast<std::uint32_t>(RegistryValueType::String), ToUtf16LeBytes(terminated));
+}
+
+void RegistryKey::WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes)
+{
+    Write(name, static_cast<std::uint32_t>(RegistryValueType::Binary),
+          std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+void RegistryKey::Write(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data)
+{
+    RequireOpen();
+    if (access_ != RegistryAccess::ReadWrite)
+        throw RegistryError("the registry key is open for reading only");
+    hive_->SetValue(path_, Cp1252ToUtf16(name), type, data);
+}
+
+Registry::Registry(std::filesystem::path prefix)
+    : prefix_(std::move(prefix)),
+      machine_(std::make_shared<RegistryHiveFile>(prefix_ / "system.reg")),
+      user_(std::make_shared<RegistryHiveFile>(prefix_ / "user.reg"))
+{
+}
+
+std::filesystem::path Registry::DefaultPrefix()
+{
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0')
+        return prefix;
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return std::filesystem::path(home) / ".wine";
+    if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr)
+        return std::filesystem::path(user->pw_dir) / ".wine";
+    return ".wine";
+}
+
+std::optional<RegistryKey> Registry::OpenKey(RegistryHive hive, std::string_view path,
+                                             RegistryAccess access) const
+{
+    const std::shared_ptr<RegistryHiveFile>& hiveFile = hive == RegistryHive::LocalMachine ? machine_ : user_;
+    const auto file = hiveFile->Current();
+    std::vector<std::u16string> components = SplitPath(path);
+
+    // A 32-bit program in a 64-bit prefix has its own machine-wide software
+    // branch; the game and its installer are such programs.
+    if (hive == RegistryHive::LocalMachine && file->IsWin64() && !components.empty()
+        && FoldName(components[0]) == u"software"
+        && !(components.size() > 1 && FoldName(components[1]) == u"wow6432node"))
+        components.insert(components.begin() + 1, u"Wow6432Node");
+
+    if (file->FindKey(components) == nullptr)
+        return std::nullopt;
+    return RegistryKey(hiveFile, std::move(components), access);
+}
