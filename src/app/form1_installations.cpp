@@ -2,6 +2,7 @@
 #include "app/form1.h"
 
 #include "launch/installations.h"
+#include "platform/cp1252.h"
 #include "platform/registry.h"
 
 #include <QFileDialog>
@@ -10,18 +11,18 @@
 
 void TForm1::FindGameInstallations()
 {
+    // The registry holds 8-bit text in the Windows code page.
     QLineEdit* const edits[] = {edZarn121cmd, edZarn124cmd, edZarn124xcmd};
     ExecutablePaths executables;
     for (GameVersion version : AllGameVersions)
-        executables[version] = ExecutableFor(version);
+        executables[version] = Utf16ToCp1252(edits[static_cast<int>(version)]->text().toStdU16String());
 
     ::FindGameInstallations(Registry(Registry::DefaultPrefix()), executables);
 
     for (GameVersion version : AllGameVersions) {
         QLineEdit* edit = edits[static_cast<int>(version)];
-        const QString found = QString::fromLocal8Bit(executables[version]);
-        if (edit->text() != found)
-            edit->setText(found);
+        if (edit->text().isEmpty() && !executables[version].empty())
+            edit->setText(QString::fromStdU16String(Cp1252ToUtf16(executables[version])));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/programstart.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -189,6 +191,13 @@ StartResult Fail(const std::string& path, int error, const std::string& reason)
     return result;
 }
 
+// "C:\..." or anything with a backslash: a path for the Windows launcher.
+bool IsWindowsStylePath(const std::string& path)
+{
+    const bool drive = path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+    return drive || path.find('\\') != std::string::npos;
+}
+
 }  // namespace
 
 StartResult StartProgram(const std::string& path, const std::string& parameters)
@@ -198,11 +207,13 @@ StartResult StartProgram(const std::string& path, const std::string& parameters)
     std::string launcher;
     if (windows) {
         // The launcher would start and only then complain; catch the common
-        // case of a missing file here, with a clear reason.
+        // case of a missing file here, with a clear reason. Paths in the
+        // Windows form ("C:\Games\zarn2.exe", as installations record them)
+        // only the launcher can resolve.
         struct stat info;
-        if (stat(path.c_str(), &info) != 0)
+        if (!IsWindowsStylePath(path) && stat(path.c_str(), &info) != 0)
             return Fail(path, errno, ErrorText(errno));
-        if (S_ISDIR(info.st_mode))
+        if (!IsWindowsStylePath(path) && S_ISDIR(info.st_mode))
             return Fail(path, EISDIR, ErrorText(EISDIR));
         launcher = WindowsLauncher();
         plan.words.push_back(launcher);

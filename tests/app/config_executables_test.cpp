@@ -91,8 +91,11 @@ private slots:
             QVERIFY(dialog);
             preset = dialog->selectedFiles().value(0);
             filters = dialog->nameFilters();
-            dialog->selectFile(other);
-            dialog->accept();
+            // Type the other file's name, as a user would, and confirm.
+            auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(nameEdit);
+            nameEdit->setText(QStringLiteral("other.exe"));
+            QMetaObject::invokeMethod(dialog, "accept");
         });
         form.btLocateZarn124x->click();
         QCOMPARE(preset, exe);

@@ -183,6 +183,22 @@ TEST_F(ProgramStart, WindowsProgramsStartThroughTheConfiguredLauncher)
     EXPECT_FALSE(HasChildren());
 }
 
+TEST_F(ProgramStart, WindowsFormPathsAreLeftToTheLauncher)
+{
+    // Installations record their folders the Windows way; only the launcher
+    // knows where "C:" is.
+    const fs::path record = dir_ / "args";
+    const fs::path launcher = StandIn(dir_ / "launcher", record);
+    ScopedEnv wine("WINE", launcher.c_str());
+
+    for (const char* path : {"C:\\Games\\Zarn\\zarn2.exe", "d:zarn2.EXE", "..\\zarn\\zarn2.exe"}) {
+        SCOPED_TRACE(path);
+        fs::remove(record);
+        ASSERT_TRUE(StartProgram(path, " -nospy").started());
+        EXPECT_EQ(RecordedArguments(record), (std::vector<std::string>{path, "-nospy"}));
+    }
+}
+
 TEST_F(ProgramStart, DefaultLauncherIsFoundOnPath)
 {
     const fs::path record = dir_ / "args";
