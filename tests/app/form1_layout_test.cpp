@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "browse/serverlistview.h"
 #include "profiles/tfrmpalette.h"
+#include "support/messageboxwatcher.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
 
@@ -18,6 +19,21 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+
+namespace {
+
+// A receiver whose handler fails, as a command's handler might.
+class FailingReceiver : public QObject {
+public:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::User)
+            throw std::runtime_error("The disk is on fire");
+        return QObject::event(event);
+    }
+};
+
+} // namespace
 
 class Form1LayoutTest : public QObject {
     Q_OBJECT
@@ -180,6 +196,22 @@ private slots:
         palette->close();  // its own close box
         RunUntilIdle();  // the update runs when the program is idle
         QVERIFY(!form.sbPalette->isChecked());
+    }
+
+    void errorEscapingAHandlerShowsTheErrorBox()
+    {
+        MessageBoxWatcher boxes;
+        FailingReceiver receiver;
+        QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+        RunUntilIdle();
+        QCOMPARE(boxes.seen().size(), 1);
+        const MessageBoxWatcher::Seen& box = boxes.seen().first();
+        QCOMPARE(box.title, QStringLiteral("The Quimbrel"));
+        QCOMPARE(box.text, QStringLiteral("The disk is on fire."));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        // The program goes on.
+        QVERIFY(windows_.form1->isVisible());
     }
 
     void errorBoxAddsAFullStopAfterLettersOnly()
