@@ -1,5 +1,7 @@
 #include "browse/listserver.h"
 
+#include "platform/int32text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -37,51 +39,6 @@ std::string_view TakeVersion(std::string_view& rest)
     // The seventh character is the separating blank.
     rest.remove_prefix(std::min<std::size_t>(7, rest.size()));
     return version;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// A signed 32-bit whole number: an optional sign, then decimal digits, or hex
-// digits after "$" or "0x". The value itself must fit, hex included.
-std::optional<std::int32_t> ParseInt32(std::string_view text)
-{
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    int base = 10;
-    if (text.starts_with('$')) {
-        base = 16;
-        text.remove_prefix(1);
-    } else if (text.starts_with("0x") || text.starts_with("0X")) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty())
-        return std::nullopt;
-
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
-                                        : std::numeric_limits<std::int32_t>::max();
-    std::int64_t value = 0;
-    for (const char c : text) {
-        const int digit = HexDigit(c);
-        if (digit < 0 || digit >= base)
-            return std::nullopt;
-        value = value * base + digit;
-        if (value > limit)
-            return std::nullopt;
-    }
-    return static_cast<std::int32_t>(negative ? -value : value);
 }
 
 std::string WithoutColourMarkers(std::string_view text)
@@ -133,7 +90,7 @@ ServerEntry ParseServerLine(std::string_view line)
     // player count, as when a list server leaves the uptime out.
     const std::size_t blank = rest.find(' ');
     const std::string_view uptimeToken = blank == std::string_view::npos ? std::string_view{} : rest.substr(0, blank);
-    if (const std::optional<std::int32_t> seconds = ParseInt32(uptimeToken)) {
+    if (const std::optional<std::int32_t> seconds = ParseInt32Text(uptimeToken)) {
         entry.uptime = FormatUptime(*seconds);
         rest.remove_prefix(blank + 1);
     }

@@ -1,5 +1,7 @@
 #include "platform/inifile.h"
 
+#include "platform/int32text.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -367,21 +369,6 @@ bool IsStorableKey(std::string_view key)
            key.front() != '[' && key.front() != ';';
 }
 
-std::optional<unsigned> DigitValue(char c, unsigned base)
-{
-    unsigned digit;
-    if (c >= '0' && c <= '9')
-        digit = static_cast<unsigned>(c - '0');
-    else if (c >= 'a' && c <= 'f')
-        digit = static_cast<unsigned>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F')
-        digit = static_cast<unsigned>(c - 'A' + 10);
-    else
-        return std::nullopt;
-    if (digit >= base)
-        return std::nullopt;
-    return digit;
-}
 
 std::string HomeFolder()
 {
@@ -419,37 +406,7 @@ std::optional<int32_t> ParseIniInteger(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
-
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-
-    unsigned base = 10;
-    if (text.starts_with('$')) {
-        base = 16;
-        text.remove_prefix(1);
-    } else if (text.starts_with("0x") || text.starts_with("0X")) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty())
-        return std::nullopt;
-
-    // The largest magnitude allowed: 2^31 - 1, or 2^31 for a negative number.
-    const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
-    uint64_t magnitude = 0;
-    for (const char c : text) {
-        const std::optional<unsigned> digit = DigitValue(c, base);
-        if (!digit)
-            return std::nullopt;
-        magnitude = magnitude * base + *digit;
-        if (magnitude > limit)
-            return std::nullopt;
-    }
-    const int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-    return static_cast<int32_t>(value);
+    return ParseInt32Text(text);
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}

@@ -1,5 +1,7 @@
 #include "platform/winereg_file.h"
 
+#include "platform/int32text.h"
+
 #include "platform/registry_error.h"
 #include "platform/winereg_strings.h"
 
@@ -58,17 +60,6 @@ bool OnlyBlanksFrom(std::string_view s, std::size_t p) { return SkipBlanks(s, p)
 bool HasAt(std::string_view s, std::size_t p, std::string_view prefix)
 {
     return s.substr(std::min(p, s.size())).starts_with(prefix);
-}
-
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // One to `maxDigits` hex digits at `p`.
