@@ -1,5 +1,7 @@
 #include "netlab.h"
 
+#include "net/echosocket.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/if.h>
@@ -161,22 +163,10 @@ void SendRawIp(int fd, std::uint32_t from, std::uint32_t to, const std::vector<s
     sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&destination), sizeof destination);
 }
 
-std::uint16_t Checksum(const std::uint8_t* data, std::size_t length)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < length; i += 2)
-        sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
-    if (length % 2)
-        sum += static_cast<std::uint32_t>(data[length - 1] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return static_cast<std::uint16_t>(~sum);
-}
-
 std::vector<std::uint8_t> WithChecksum(std::vector<std::uint8_t> icmp)
 {
     icmp[2] = icmp[3] = 0;
-    const std::uint16_t sum = Checksum(icmp.data(), icmp.size());
+    const std::uint16_t sum = InternetChecksum(icmp.data(), icmp.size());
     icmp[2] = static_cast<std::uint8_t>(sum >> 8);
     icmp[3] = static_cast<std::uint8_t>(sum);
     return icmp;
