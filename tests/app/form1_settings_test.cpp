@@ -161,6 +161,25 @@ private slots:
         QCOMPARE(again.frmPalette->pos(), QPoint(400, 401));
     }
 
+    void closingTheMainWindowEndsTheProgramEvenWithToolWindowsShown()
+    {
+        TempIni ini;
+        MainWindows windows = CreateMainWindows();
+        windows.form1->show();
+        windows.frmPalette->show();
+        windows.frmPlayerList->show();
+        bool timedOut = false;
+        QTimer::singleShot(0, windows.form1.get(), [&] { windows.form1->close(); });
+        QTimer::singleShot(5000, qApp, [&] {
+            timedOut = true;
+            QCoreApplication::exit(1);
+        });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!timedOut);
+        QVERIFY(!windows.frmPalette->isVisible());
+        QVERIFY(!windows.frmPlayerList->isVisible());
+    }
+
     void unwritableFileKeepsWindowOpen()
     {
         TempIni ini;
