@@ -55,8 +55,8 @@ class GetListTest : public QObject {
 private:
     QTemporaryDir emptyPrefix_;
     std::unique_ptr<TempIni> ini_;
+    MeterLog meters_;  // outlives the window, whose rows' meters write to it
     MainWindows windows_;
-    MeterLog meters_;
 
     TForm1& form() { return *windows_.form1; }
 
@@ -91,6 +91,8 @@ private slots:
     }
 
     void init() { meters_.events.clear(); }
+
+    void cleanupTestCase() { windows_ = {}; }
 
     void fillsTheTableFromTheListServer()
     {

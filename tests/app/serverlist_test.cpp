@@ -45,8 +45,8 @@ class ServerListTest : public QObject {
 private:
     QTemporaryDir emptyPrefix_;
     std::unique_ptr<TempIni> ini_;
+    std::vector<Launch> launches_;  // outlives the window, whose starter records here
     MainWindows windows_;
-    std::vector<Launch> launches_;
 
     TForm1& form() { return *windows_.form1; }
     ServerListView& view() { return *form().lvServerList; }
