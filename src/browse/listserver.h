@@ -20,6 +20,9 @@ struct FetchOptions {
     // A list server that sends nothing for this long is given up on, so a
     // silent server cannot hold the window for ever.
     std::chrono::milliseconds inactivityTimeout = std::chrono::seconds(30);
+    // The whole exchange must be over by then, so a server that trickles its
+    // answer cannot hold the window for ever either.
+    std::chrono::milliseconds overallTimeout = std::chrono::seconds(60);
     // Longest answer accepted; an endless answer must not exhaust memory.
     std::size_t maxBytes = 16u * 1024 * 1024;
 };

@@ -167,7 +167,7 @@ void TcpClient::connect(const std::string& host, std::uint16_t port)
     int lastError = 0;
     bool lastTimedOut = false;
     for (const addrinfo* address = addresses.get(); address; address = address->ai_next) {
-        const int fd = TryConnect(*address, timeout_, lastError, lastTimedOut);
+        const int fd = TryConnect(*address, nextWait("connecting to"), lastError, lastTimedOut);
         if (fd >= 0) {
             fd_ = fd;
             return;
@@ -247,10 +247,20 @@ void TcpClient::close() noexcept
 void TcpClient::waitFor(short events, const char* what)
 {
     short revents = 0;
-    if (!PollFor(fd_, events, timeout_, revents))
+    if (!PollFor(fd_, events, nextWait(what), revents))
         throw TcpTimeoutError(std::string(what) + " " + peer_ + " timed out after "
                               + std::to_string(timeout_.count()) + " ms without progress");
     // Errors and hang-ups are reported by the next receive or send.
+}
+
+TcpClient::Duration TcpClient::nextWait(const char* what) const
+{
+    if (!deadline_)
+        return timeout_;
+    const auto left = std::chrono::ceil<Duration>(*deadline_ - Clock::now());
+    if (left <= Duration::zero())
+        throw TcpTimeoutError(std::string(what) + " " + peer_ + " took longer than allowed");
+    return timeout_ > Duration::zero() ? std::min(timeout_, left) : left;
 }
 
 void TcpClient::requireOpen() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -62,6 +63,12 @@ public:
     void setInactivityTimeout(Duration timeout);
     Duration inactivityTimeout() const { return timeout_; }
 
+    // A moment by which every wait must be over, however steadily the peer
+    // trickles: a wait that would pass it ends in a TcpTimeoutError. None by
+    // default.
+    using Deadline = std::chrono::steady_clock::time_point;
+    void setDeadline(std::optional<Deadline> deadline) { deadline_ = deadline; }
+
     // Connects to host (an IPv4 address or a name) at port, closing any
     // previous connection first. Names under ".invalid" never resolve.
     void connect(const std::string& host, std::uint16_t port);
@@ -81,11 +88,15 @@ public:
 private:
     // Waits until the socket is ready for events; throws on time-out.
     void waitFor(short events, const char* what);
+    // How long the next wait may last: the inactivity time-out, cut short by
+    // the deadline (zero waits for ever). Throws once the deadline has passed.
+    Duration nextWait(const char* what) const;
     void requireOpen() const;
     // Throws a TcpError for errno after a failed receive or send.
     [[noreturn]] void failWithErrno(const char* what, int error);
 
     int fd_ = -1;
     Duration timeout_{0};
+    std::optional<Deadline> deadline_;
     std::string peer_;  // "host:port", for error messages
 };

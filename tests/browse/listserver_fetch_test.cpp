@@ -137,6 +137,18 @@ TEST(FetchServerList, GivesUpOnAServerThatNeverCloses)
     EXPECT_THROW(FetchServerList(Loopback, OptionsFor(server.port(), 200ms)), TcpTimeoutError);
 }
 
+TEST(FetchServerList, GivesUpOnAServerThatTricklesWithinTheInactivityTimeOut)
+{
+    // One byte every 50 ms never trips a 200 ms inactivity time-out; the
+    // time allowed for the whole exchange ends it all the same.
+    DemoListServer server(Loopback, 0, SampleServerLines(4), ListAnswer::Trickle);
+    FetchOptions options = OptionsFor(server.port(), 200ms);
+    options.overallTimeout = 600ms;
+    const auto elapsed = TimeOf([&] { EXPECT_THROW(FetchServerList(Loopback, options), TcpTimeoutError); });
+    EXPECT_GE(elapsed, 500ms);
+    EXPECT_LT(elapsed, 5s);
+}
+
 TEST(FetchServerList, StopsAnEndlessAnswerAtTheByteLimit)
 {
     DemoListServer server(Loopback, 0, SampleServerLines(50), ListAnswer::Endless);

@@ -11,13 +11,14 @@ struct NamedAnswer {
     std::string_view name;
 };
 
-constexpr std::array<NamedAnswer, 6> AnswerNames{{
+constexpr std::array<NamedAnswer, 7> AnswerNames{{
     {ListAnswer::Complete, "complete"},
     {ListAnswer::Silent, "silent"},
     {ListAnswer::NeverClose, "never-close"},
     {ListAnswer::CloseMidAnswer, "close-mid-answer"},
     {ListAnswer::ResetMidAnswer, "reset-mid-answer"},
     {ListAnswer::Endless, "endless"},
+    {ListAnswer::Trickle, "trickle"},
 }};
 
 // Misbehaving connections are held at most this long, so a forgotten client
@@ -25,6 +26,8 @@ constexpr std::array<NamedAnswer, 6> AnswerNames{{
 constexpr auto MaxHold = std::chrono::minutes(10);
 // An endless answer ends after this much all the same.
 constexpr std::size_t MaxEndlessBytes = std::size_t{1} << 30;
+// A trickling answer sends one byte per this pause.
+constexpr auto TricklePause = std::chrono::milliseconds(50);
 
 }  // namespace
 
@@ -92,6 +95,10 @@ void DemoListServer::serve(ServiceConnection& connection) const
         }
         for (std::size_t sent = 0; sent < MaxEndlessBytes && connection.send(all); sent += all.size()) {
         }
+        break;
+    case ListAnswer::Trickle:
+        for (std::size_t at = 0; at < all.size() && connection.send(all.substr(at, 1)); ++at)
+            connection.holdOpen(TricklePause);  // returns early once the client has left
         break;
     }
     // Leaving closes the connection in an orderly way (unless it was reset).

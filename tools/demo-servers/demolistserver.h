@@ -17,10 +17,11 @@ enum class ListAnswer {
     CloseMidAnswer,  // the first half of the bytes, then an orderly close
     ResetMidAnswer,  // the first half of the bytes, then a reset
     Endless,         // the lines again and again until the client leaves
+    Trickle,         // all lines, one byte every 50 ms, then an orderly close
 };
 
 // Parses "complete", "silent", "never-close", "close-mid-answer",
-// "reset-mid-answer" or "endless"; throws ServiceError otherwise.
+// "reset-mid-answer", "endless" or "trickle"; throws ServiceError otherwise.
 ListAnswer ListAnswerFromName(std::string_view name);
 std::string_view ListAnswerName(ListAnswer answer);
 

@@ -42,7 +42,7 @@ void PrintUsage(std::ostream& out)
            "  --count N        serve N generated sample servers (default 12)\n"
            "  --file PATH      serve the lines of PATH instead, each sent with CR LF\n"
            "  --answer KIND    complete (default), silent, never-close,\n"
-           "                   close-mid-answer, reset-mid-answer or endless\n"
+           "                   close-mid-answer, reset-mid-answer, endless or trickle\n"
            "  --print          print the served lines on start\n"
            "  --help           show this text\n";
 }
