@@ -95,6 +95,7 @@ private:
     void BuildActions();
     void SetTabOrder();
     void FindGameInstallations();
+    void ReplaceRowsFromListServer();
     void LaunchSelectedGame();
     // Lets the user pick a game executable for one of the "Config" page's edits.
     void LocateExecutable(QLineEdit* edit);

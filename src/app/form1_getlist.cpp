@@ -34,20 +34,8 @@ void TForm1::sbGetListClick()
     LetWindowRepaint();
 
     try {
-        FetchOptions options;
-        options.port = idCListServer_.port;
-        const std::string answer = FetchServerList(idCListServer_.host, options);
-        // Only a complete answer replaces the table: a failed download keeps
-        // the old rows and their workers.
-        serverTable->Clear();
-        for (const ServerEntry& entry : ParseServerList(answer)) {
-            const int row = serverTable->AppendRow(entry);
-            LetWindowRepaint();
-            if (closed_)
-                break;  // the window closed meanwhile: start nothing that would outlive it
-            if (distanceMeterFactory_)
-                serverTable->SetDistanceMeter(row, distanceMeterFactory_(*serverTable, row, entry.ip));
-        }
+        if (!closed_)
+            ReplaceRowsFromListServer();
     } catch (const std::exception&) {
         ShowMessage(this, QStringLiteral("Error connecting to listserver"));
     }
@@ -56,4 +44,22 @@ void TForm1::sbGetListClick()
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
     gettingList_ = false;
+}
+
+void TForm1::ReplaceRowsFromListServer()
+{
+    FetchOptions options;
+    options.port = idCListServer_.port;
+    const std::string answer = FetchServerList(idCListServer_.host, options);
+    // Only a complete answer replaces the table: a failed download keeps the
+    // old rows and their workers.
+    serverTable->Clear();
+    for (const ServerEntry& entry : ParseServerList(answer)) {
+        const int row = serverTable->AppendRow(entry);
+        LetWindowRepaint();
+        if (closed_)
+            return;  // the window closed meanwhile: start nothing that would outlive it
+        if (distanceMeterFactory_)
+            serverTable->SetDistanceMeter(row, distanceMeterFactory_(*serverTable, row, entry.ip));
+    }
 }
