@@ -1,5 +1,7 @@
 #include "browse/servertablemodel.h"
 
+#include "platform/cp1252.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -23,7 +25,7 @@ constexpr ColumnLayout kColumns[ServerColumnCount] = {
 
 QString ServerText(const std::string& text)
 {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdU16String(Cp1252ToUtf16(text));
 }
 
 ServerTableModel::ServerTableModel(QObject* parent) : QAbstractTableModel(parent) {}
