@@ -131,7 +131,9 @@ struct ExecPlan {
 // program is adopted by init and never becomes our zombie.
 [[noreturn]] void RunIntermediate(const ExecPlan& plan, int reportFd)
 {
-    const pid_t program = fork();
+    // Only async-signal-safe calls are allowed here, in the child of a
+    // threaded program: _Fork runs no fork handlers.
+    const pid_t program = _Fork();
     if (program < 0) {
         WriteReport(reportFd, ReportKind::ForkFailed, errno);
         _exit(1);
