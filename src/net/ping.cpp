@@ -13,10 +13,14 @@
 
 // Links background lookups to their component. A lookup outlives a component that
 // drops it, so it reaches the component only through here, under the lock, and the
-// component detaches itself before it goes away.
+// component detaches itself before it goes away. Results are posted to `receiver`,
+// an object of the component's thread that is deleted there, never to the component
+// itself: the component may be released on another thread while a stale result is
+// being delivered, and the lock makes the release wait for that delivery.
 struct TPing::LookupRelay {
-    std::mutex mutex;
+    std::recursive_mutex mutex;  // a handler may release the component it was called for
     TPing* target = nullptr;
+    QObject* receiver = nullptr;
 };
 
 namespace {
@@ -33,6 +37,7 @@ TPing::TPing(QObject* owner, EchoSocketKind socketKind)
       relay_(std::make_shared<LookupRelay>())
 {
     relay_->target = this;
+    relay_->receiver = new QObject;  // lives on this thread, like the component
     icmp_->OnDisplay = [this](TICMP* icmp, const std::string& msg) {
         if (OnDisplay)
             OnDisplay(this, icmp, msg);
@@ -56,6 +61,7 @@ TPing::~TPing()
     }
     std::lock_guard lock(relay_->mutex);
     relay_->target = nullptr;
+    relay_->receiver->deleteLater();
 }
 
 std::string TPing::Address() const
@@ -156,10 +162,14 @@ void TPing::DnsLookup(const std::string& HostName)
         std::thread([relay = relay_, handle, HostName] {
             const HostLookupResult found = ResolveHostName(HostName);
             std::lock_guard lock(relay->mutex);
-            if (TPing* target = relay->target) {
+            if (relay->target) {
                 QMetaObject::invokeMethod(
-                    target,
-                    [target, handle, found] { target->LookupCompleted(handle, found.Error, found.Address); },
+                    relay->receiver,
+                    [relay, handle, found] {
+                        std::lock_guard deliveryLock(relay->mutex);
+                        if (TPing* target = relay->target)
+                            target->LookupCompleted(handle, found.Error, found.Address);
+                    },
                     Qt::QueuedConnection);
             }
         }).detach();
