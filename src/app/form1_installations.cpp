@@ -4,6 +4,7 @@
 #include "launch/installations.h"
 #include "platform/cp1252.h"
 #include "platform/registry.h"
+#include "platform/winepaths.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -35,8 +36,12 @@ void TForm1::LocateExecutable(QLineEdit* edit)
     // Windows programs are named with either letter case here.
     dialog.setNameFilter(QStringLiteral("Zarn 2 App (*.EXE *.exe)"));
     dialog.setSizeGripEnabled(true);
-    const QFileInfo current(edit->text());
-    if (!edit->text().isEmpty()) {
+    // A path the installation recorded the Windows way lies inside the prefix.
+    QString preset = edit->text();
+    if (const auto unixPath = UnixPathForWindowsPath(Registry::DefaultPrefix(), preset.toStdString()))
+        preset = QString::fromStdString(unixPath->string());
+    const QFileInfo current(preset);
+    if (!preset.isEmpty()) {
         dialog.setDirectory(current.absolutePath());
         dialog.selectFile(current.fileName());
     }

@@ -6,7 +6,9 @@
 #include "support/testmain.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -109,6 +111,31 @@ private slots:
         });
         form.btLocateZarn124x->click();
         QCOMPARE(form.edZarn124xcmd->text(), other);
+    }
+
+    void locateButtonFindsWindowsPathsInThePrefix()
+    {
+        TempIni ini;
+        QDir prefix(prefix_.path());
+        QVERIFY(prefix.mkpath(QStringLiteral("drive_c/Games/Zarn 2")));
+        QVERIFY(prefix.mkpath(QStringLiteral("dosdevices")));
+        QFile::link(prefix.filePath(QStringLiteral("drive_c")), prefix.filePath(QStringLiteral("dosdevices/c:")));
+        QFile game(prefix.filePath(QStringLiteral("drive_c/Games/Zarn 2/zarn2.exe")));
+        QVERIFY(game.open(QIODevice::WriteOnly));
+        game.close();
+        MainWindows windows = CreateMainWindows();
+        windows.form1->edZarn121cmd->setText(QStringLiteral("C:\\Games\\Zarn 2\\zarn2.exe"));
+
+        QString preset;
+        QTimer::singleShot(50, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                preset = dialog->selectedFiles().value(0);
+                dialog->reject();
+            }
+        });
+        windows.form1->btLocateZarn121->click();
+        QCOMPARE(QFileInfo(preset).canonicalFilePath(), QFileInfo(game.fileName()).canonicalFilePath());
+        QVERIFY(!preset.isEmpty());
     }
 };
 
