@@ -1,13 +1,13 @@
 #include "app/form1.h"
 
+#include "app/listservers.h"
 #include "app/messages.h"
-#include "profiles/tfrmpalette.h"
+#include "browse/listserver.h"
 #include "browse/serverlistview.h"
 #include "browse/servertablemodel.h"
 #include "launch/joinable.h"
+#include "profiles/tfrmpalette.h"
 #include "serverinfo/tfrmplayerlist.h"
-
-#include "app/listservers.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -16,7 +16,7 @@
 #include <QLineEdit>
 
 TForm1::TForm1(QWidget* parent)
-    : QWidget(parent), idCListServer_{kListServerHosts[0], kListServerPort}
+    : QWidget(parent), idCListServer_{kListServerHosts[0], ListServerPort}
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quimbrel"));
@@ -111,6 +111,8 @@ void TForm1::acTogglePaletteExecute()
 
 void TForm1::acServerInfoExecute()
 {
+    // The query itself comes with the server-info exchange; for now the
+    // command opens the window that will show its answer.
     if (frmPlayerList_ && SelectedEntry())
         frmPlayerList_->show();
 }

@@ -11,5 +11,3 @@ inline constexpr std::array<const char*, 5> kListServerHosts = {
     "backup.tumblewick.invalid",
     "localhost",
 };
-
-inline constexpr unsigned short kListServerPort = 10057;
