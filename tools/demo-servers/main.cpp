@@ -36,6 +36,29 @@ struct Options {
     GameAnswerChoice gameAnswers;
 };
 
+// Words of text in lines of at most width characters, each indented.
+std::string Wrapped(const std::string& text, std::size_t indent, std::size_t width)
+{
+    std::string lines;
+    std::string line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            lines += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    if (!line.empty())
+        lines += std::string(indent, ' ') + line + "\n";
+    return lines;
+}
+
 void PrintUsage(std::ostream& out)
 {
     out << "Usage: demo-servers [options]\n"
@@ -46,15 +69,14 @@ void PrintUsage(std::ostream& out)
            "  --port PORT      list-server port (default 10057; 0 picks a free one)\n"
            "  --count N        serve N generated sample servers (default 12)\n"
            "  --file PATH      serve the lines of PATH instead, each sent with CR LF\n"
-           "  --answer KIND    how the list server answers: complete (default), silent, never-close,\n"
-           "                   close-mid-answer, reset-mid-answer, endless or trickle\n"
+           "  --answer KIND    how the list server answers: complete (default), silent,\n"
+           "                   never-close, close-mid-answer, reset-mid-answer, endless\n"
+           "                   or trickle\n"
            "  --game-answer N=KIND\n"
            "                   how listed game server N (from 1, or \"all\") answers the\n"
-           "                   server-info exchange: "
-        << GameAnswerNames()
-        << "\n"
-           "                   (default complete; the option may be repeated)\n"
-           "  --no-game-servers  run the list server alone\n"
+           "                   server-info exchange (default complete; may be repeated):\n"
+        << Wrapped(GameAnswerNames(), 19, 79)
+        << "  --no-game-servers  run the list server alone\n"
            "  --print          print the served lines on start\n"
            "  --help           show this text\n";
 }
