@@ -40,7 +40,10 @@ ServerInfoResult QueryServerInfo(ServerInfoClient& client, const std::string& ho
     const ClosesOnExit closer(connection);
     try {
         connection.setInactivityTimeout(client.timeouts.inactivity);
-        connection.setDeadline(std::chrono::steady_clock::now() + client.timeouts.overall);
+        const auto overall = client.timeouts.overall;
+        connection.setDeadline(overall > overall.zero()
+                                   ? std::optional(std::chrono::steady_clock::now() + overall)
+                                   : std::nullopt);
         connection.connect(host, port);
         connection.sendAll(VersionPacket(serverVersion));
 

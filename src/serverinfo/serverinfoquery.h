@@ -18,7 +18,8 @@ struct ServerInfoResult {
 };
 
 // How long a server may take. A server that accepts and then stays silent,
-// or one that trickles its answers, must not hold the window for long.
+// or one that trickles its answers, must not hold the window for long. Zero
+// sets no limit.
 struct ServerInfoTimeouts {
     std::chrono::milliseconds inactivity = std::chrono::seconds(5);  // connecting, and each wait for bytes
     std::chrono::milliseconds overall = std::chrono::seconds(10);    // the whole exchange

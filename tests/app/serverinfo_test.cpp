@@ -200,6 +200,14 @@ private slots:
         QCOMPARE(playerList().PlayerLines(), QStringList());
         QCOMPARE(playerList().mePlayer->toPlainText(), QString());
 
+        // A name made of colour markers alone is an empty line, first or not.
+        GameServerSetup markers = Bramble();
+        markers.players = {"||||", "Pip", "|"};
+        DemoGameServer markerServer(markers);
+        QueryServer(markerServer);
+        QCOMPARE(playerList().PlayerLines(), QStringList({"", "Pip", ""}));
+        QCOMPARE(playerList().mePlayer->document()->blockCount(), 3);
+
         // Our own record without its zero byte: four empty lines after the others.
         DemoGameServer unterminated(Bramble(GameAnswer::UnterminatedPlayers));
         QueryServer(unterminated);
