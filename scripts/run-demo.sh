@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the demo list server on loopback and
-# opens Quimbrel against it. Without a display it runs the program on a
-# virtual screen, presses "Get List" and saves a screenshot instead.
+# Installs what is missing, builds, starts the demo list server and its game
+# servers on loopback and opens Quimbrel against them. Without a display it
+# runs the program on a virtual screen, presses "Get List", asks one server for
+# its players with "Serverinfo" and saves a screenshot instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -46,6 +47,16 @@ sleep 0.5
 # "Get List" sits at the top left of the first page.
 xdotool mousemove --window "$window" 45 44 click 1
 sleep 2
+# Select "Tumbleweed Tower", the fourth row (a public server of a version we
+# need no executable for), then press "Serverinfo" beside "Get List".
+xdotool mousemove --window "$window" 60 129 click 1
+sleep 0.5
+xdotool mousemove --window "$window" 116 46 click 1
+for _ in $(seq 50); do
+  xdotool search --onlyvisible --name '^Playerlist$' >/dev/null 2>&1 && break
+  sleep 0.1
+done
+sleep 0.5
 shot=$demo_dir/quimbrel-demo.png
-import -window root -crop 560x300+180+90 "$shot"
-echo "Screenshot of the window with the demo list loaded: $shot"
+import -window root -crop 780x260+180+90 "$shot"
+echo "Screenshot of the window with the demo list loaded and one server's players: $shot"

@@ -109,14 +109,6 @@ void TForm1::acTogglePaletteExecute()
     acTogglePaletteUpdate();
 }
 
-void TForm1::acServerInfoExecute()
-{
-    // The query itself comes with the server-info exchange; for now the
-    // command opens the window that will show its answer.
-    if (frmPlayerList_ && SelectedEntry())
-        frmPlayerList_->show();
-}
-
 void TForm1::closeEvent(QCloseEvent* event)
 {
     if (closed_) {

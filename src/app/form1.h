@@ -3,6 +3,7 @@
 #include "browse/serverentry.h"
 #include "launch/gamelaunch.h"
 #include "launch/gameversion.h"
+#include "serverinfo/serverinfoquery.h"
 
 #include <QWidget>
 
@@ -51,6 +52,7 @@ public:
     void WriteIniFile();
 
     ListServerClient& idCListServer() { return idCListServer_; }
+    ServerInfoClient& idCServerInfo() { return idCServerInfo_; }
     std::string ExecutableFor(GameVersion version) const;
     std::optional<ServerEntry> SelectedEntry() const;
     bool IsEntryJoinable(const ServerEntry& entry) const;
@@ -145,10 +147,12 @@ public:
 
 private:
     ListServerClient idCListServer_;
+    ServerInfoClient idCServerInfo_;
     TfrmPlayerList* frmPlayerList_ = nullptr;
     TfrmPalette* frmPalette_ = nullptr;
     DistanceMeterFactory distanceMeterFactory_;
     ProgramStarter programStarter_;
     bool gettingList_ = false;
+    bool queryingServer_ = false;
     bool closed_ = false;
 };

@@ -1,8 +1,6 @@
 // demo-servers: our own stand-ins for the servers the program talks to, on
-// loopback only, for demos and hand testing.
-//
-// Today it runs the list server; the game servers it lists are meant to join
-// it as further services started next to the list server in main().
+// loopback only, for demos and hand testing: the list server, and behind
+// every listed server a game server on that server's own address and port.
 
 #include <cerrno>
 #include <csignal>
@@ -17,11 +15,15 @@
 #include <pthread.h>
 
 #include "demo-servers/demolistserver.h"
+#include "demo-servers/gameservers.h"
 #include "demo-servers/samplelist.h"
 
 namespace {
 
 constexpr std::uint16_t DefaultListPort = 10057;
+// Each game server has a thread of its own; beyond this many lines the
+// rest are listed without one.
+constexpr std::size_t MaxGameServers = 256;
 
 struct Options {
     std::string bindAddress = "127.0.0.1";
@@ -30,19 +32,51 @@ struct Options {
     std::optional<std::string> file;
     ListAnswer answer = ListAnswer::Complete;
     bool printLines = false;
+    bool gameServers = true;
+    GameAnswerChoice gameAnswers;
 };
+
+// Words of text in lines of at most width characters, each indented.
+std::string Wrapped(const std::string& text, std::size_t indent, std::size_t width)
+{
+    std::string lines;
+    std::string line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            lines += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    if (!line.empty())
+        lines += std::string(indent, ' ') + line + "\n";
+    return lines;
+}
 
 void PrintUsage(std::ostream& out)
 {
     out << "Usage: demo-servers [options]\n"
-           "Serves a list of sample game servers on loopback until Ctrl+C.\n"
+           "Serves a list of sample game servers on loopback, and runs every listed game\n"
+           "server on its own address and port, until Ctrl+C.\n"
            "\n"
            "  --bind ADDRESS   address to listen on, in 127.0.0.0/8 (default 127.0.0.1)\n"
            "  --port PORT      list-server port (default 10057; 0 picks a free one)\n"
            "  --count N        serve N generated sample servers (default 12)\n"
            "  --file PATH      serve the lines of PATH instead, each sent with CR LF\n"
-           "  --answer KIND    complete (default), silent, never-close,\n"
-           "                   close-mid-answer, reset-mid-answer, endless or trickle\n"
+           "  --answer KIND    how the list server answers: complete (default), silent,\n"
+           "                   never-close, close-mid-answer, reset-mid-answer, endless\n"
+           "                   or trickle\n"
+           "  --game-answer N=KIND\n"
+           "                   how listed game server N (from 1, or \"all\") answers the\n"
+           "                   server-info exchange (default complete; may be repeated):\n"
+        << Wrapped(GameAnswerNames(), 19, 79)
+        << "  --no-game-servers  run the list server alone\n"
            "  --print          print the served lines on start\n"
            "  --help           show this text\n";
 }
@@ -69,6 +103,10 @@ std::optional<Options> ParseArguments(int argc, char** argv)
             options.printLines = true;
             continue;
         }
+        if (option == "--no-game-servers") {
+            options.gameServers = false;
+            continue;
+        }
         if (i + 1 >= argc)
             throw ServiceError("unknown option or missing value: " + std::string(option));
         const std::string value = argv[++i];
@@ -82,6 +120,8 @@ std::optional<Options> ParseArguments(int argc, char** argv)
             options.file = value;
         else if (option == "--answer")
             options.answer = ListAnswerFromName(value);
+        else if (option == "--game-answer")
+            options.gameAnswers.Add(value);
         else
             throw ServiceError("unknown option: " + std::string(option));
     }
@@ -117,6 +157,18 @@ int main(int argc, char** argv)
         if (options->printLines)
             for (const std::string& line : lines)
                 std::cout << "  " << line << "\n";
+
+        std::optional<DemoGameServers> gameServers;
+        if (options->gameServers) {
+            gameServers.emplace(lines, options->gameAnswers, MaxGameServers);
+            std::cout << "Game servers: " << gameServers->size() << " ("
+                      << GameAnswerName(options->gameAnswers.forAll) << " answers";
+            for (const auto& [number, answer] : options->gameAnswers.byNumber)
+                std::cout << "; server " << number << ": " << GameAnswerName(answer);
+            std::cout << ")\n";
+            for (const std::string& problem : gameServers->problems())
+                std::cout << "  no game server for " << problem << "\n";
+        }
         std::cout << "Press Ctrl+C to stop." << std::endl;
 
         int received = 0;
@@ -124,6 +176,8 @@ int main(int argc, char** argv)
         std::cout << "Stopping after " << listServer.connectionsAccepted() << " connection"
                   << (listServer.connectionsAccepted() == 1 ? "" : "s") << "." << std::endl;
         listServer.stop();
+        if (gameServers)
+            gameServers->stop();
         return 0;
     } catch (const std::exception& error) {
         std::cerr << "demo-servers: " << error.what() << "\n";
