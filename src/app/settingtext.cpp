@@ -5,6 +5,9 @@ namespace {
 constexpr char16_t kFirstRawByte = 0xDC80;  // stands for byte 0x80, up to 0xDCFF for 0xFF
 constexpr char16_t kFirstControlSymbol = 0x2400;  // U+2400 to U+241F: NUL to US
 constexpr char16_t kDeleteSymbol = 0x2421;
+// A line break gets the return arrow: its control picture is too small to
+// notice at the window font's size.
+constexpr char16_t kLineFeedSymbol = 0x21B5;
 
 bool IsContinuation(unsigned char byte)
 {
@@ -80,6 +83,9 @@ std::string BytesFromShown(const QString& shown)
         if (c >= kFirstRawByte && c <= 0xDCFF && !pairedLow) {
             flush();
             bytes += static_cast<char>(0x80 + (c - kFirstRawByte));
+        } else if (c == kLineFeedSymbol) {
+            flush();
+            bytes += '\n';
         } else if (c >= kFirstControlSymbol && c < kFirstControlSymbol + 0x20) {
             flush();
             bytes += static_cast<char>(c - kFirstControlSymbol);
@@ -99,7 +105,9 @@ QString ShownFromText(const QString& text)
     QString shown;
     shown.reserve(text.size());
     for (const QChar c : text) {
-        if (c.unicode() < 0x20)
+        if (c == u'\n')
+            shown += QChar(kLineFeedSymbol);
+        else if (c.unicode() < 0x20)
             shown += QChar(char16_t(kFirstControlSymbol + c.unicode()));
         else if (c.unicode() == 0x7F)
             shown += QChar(kDeleteSymbol);

@@ -8,9 +8,10 @@
 // * a byte that does not is shown as a replacement mark (it is kept as a lone
 //   surrogate, U+DC80 + byte, which draws as one), and turns back into the
 //   same byte when the text is read back, edited or not;
-// * control characters (a line break, a tab, NUL ...) are shown as their
-//   visible symbols (U+2400 + code, U+2421 for DEL), so an odd value looks
-//   odd, and turn back into the control characters.
+// * control characters are shown as visible symbols, so an odd value looks
+//   odd: a line break as a return arrow (U+21B5), the others as their
+//   control pictures (U+2400 + code, U+2421 for DEL); they turn back into
+//   the control characters.
 // A text the user types is stored as UTF-8, the visible symbols above and
 // the replacement marks excepted.
 

@@ -274,7 +274,7 @@ private slots:
         MainWindows windows = CreateMainWindows();
         TForm1& form = *windows.form1;
         // The line break is there to see, and the game still gets the real folder name.
-        QCOMPARE(form.edZarn121cmd->text(), QStringLiteral("/games/J\u00FCrgen\u240A/zarn2.exe"));
+        QCOMPARE(form.edZarn121cmd->text(), QStringLiteral("/games/J\u00FCrgen\u21B5/zarn2.exe"));
         QCOMPARE(StartedExecutable(form, "1.21  "), std::string("/games/J\xC3\xBCrgen\n/zarn2.exe"));
 
         form.cbEnableSpy->setChecked(false);
