@@ -199,26 +199,15 @@ private slots:
     {
         TForm1& form = *windows_.form1;
         ServerListView& view = *form.lvServerList;
-        // The longest texts each visible column meets in practice, row by row.
-        const QStringList names{"Copperkettle Court 84", "Tumbleweed Tower 12", "Night Owls Only"};
-        const QStringList types{"Treasure", "Capture", "Battle"};
-        const QStringList versions{"1.24 x", "1.24  ", "1.30  "};
-        const QStringList modes{"private", "public", "coop"};
-        const QStringList players{"16/16", "32/32", "8/8"};
-        const QStringList distances{"pinging...", "too far", "1000 ms"};
-        const QStringList uptimes{"342:56:07", "100:00:00", " 23:59:59"};
+        // The longest texts each visible column meets in practice.
+        const ServerEntry rows[] = {
+            {"Copperkettle Court 84", "Treasure", "1.24 x", "private", "16/16", "pinging...", "342:56:07"},
+            {"Tumbleweed Tower 12", "Capture", "1.24  ", "public", "32/32", "too far", "100:00:00"},
+            {"Night Owls Only", "Battle", "1.30  ", "coop", "8/8", "1000 ms", " 23:59:59"},
+        };
         form.serverTable->Clear();
-        for (int i = 0; i < 3; ++i) {
-            ServerEntry entry;
-            entry.name = names[i].toStdString();
-            entry.type = types[i].toStdString();
-            entry.version = versions[i].toStdString();
-            entry.mode = modes[i].toStdString();
-            entry.players = players[i].toStdString();
-            entry.distance = distances[i].toStdString();
-            entry.uptime = uptimes[i].toStdString();
-            form.serverTable->AppendRow(entry);
-        }
+        for (const ServerEntry& row : rows)
+            form.serverTable->AppendRow(row);
         const auto clearTable = qScopeGuard([&] { form.serverTable->Clear(); });
 
         QHeaderView* header = view.header();

@@ -45,14 +45,8 @@ private:
     {
         std::string started;
         form.SetProgramStarter([&started](const std::string& path, const std::string&) { started = path; });
-        ServerEntry entry;
-        entry.name = "Test";
-        entry.version = version;
-        entry.mode = "dm";
-        entry.ip = "127.0.0.9";
-        entry.port = "10052";
         form.serverTable->Clear();
-        form.serverTable->AppendRow(entry);
+        form.serverTable->AppendRow({"Test", "ctf", version, "dm", "1/8", "", " 0:01:00", "127.0.0.9", "10052"});
         form.lvServerList->setCurrentIndex(form.serverTable->index(0, 0));
         form.UpdateActions();
         form.acStartGame->trigger();
