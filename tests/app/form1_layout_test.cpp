@@ -201,9 +201,9 @@ private slots:
         ServerListView& view = *form.lvServerList;
         // The longest texts each visible column meets in practice.
         const ServerEntry rows[] = {
-            {"Copperkettle Court 84", "Treasure", "1.24 x", "private", "16/16", "pinging...", "342:56:07"},
-            {"Tumbleweed Tower 12", "Capture", "1.24  ", "public", "32/32", "too far", "100:00:00"},
-            {"Night Owls Only", "Battle", "1.30  ", "coop", "8/8", "1000 ms", " 23:59:59"},
+            {"Copperkettle Court 84", "Treasure", "1.24 x", "private", "16/16", "pinging...", "342:56:07", "", "", ""},
+            {"Tumbleweed Tower 12", "Capture", "1.24  ", "public", "32/32", "too far", "100:00:00", "", "", ""},
+            {"Night Owls Only", "Battle", "1.30  ", "coop", "8/8", "1000 ms", " 23:59:59", "", "", ""},
         };
         form.serverTable->Clear();
         for (const ServerEntry& row : rows)

@@ -46,7 +46,7 @@ private:
         std::string started;
         form.SetProgramStarter([&started](const std::string& path, const std::string&) { started = path; });
         form.serverTable->Clear();
-        form.serverTable->AppendRow({"Test", "ctf", version, "dm", "1/8", "", " 0:01:00", "127.0.0.9", "10052"});
+        form.serverTable->AppendRow({"Test", "ctf", version, "dm", "1/8", "", " 0:01:00", "127.0.0.9", "10052", "e1"});
         form.lvServerList->setCurrentIndex(form.serverTable->index(0, 0));
         form.UpdateActions();
         form.acStartGame->trigger();
