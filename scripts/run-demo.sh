@@ -20,9 +20,34 @@ pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; }
 trap cleanup EXIT
 
-build/tools/demo-servers/demo-servers --bind 127.0.0.1 --port 10057 &
-pids+=($!)
-sleep 0.5
+# Quimbrel always asks the list server on port 10057, so the demo needs that
+# port to itself: another program answering there would be shown instead.
+port=10057
+busy() {
+  echo "Port $port is already in use by another program, so the demo list server cannot start." >&2
+  echo "Find it with: ss -ltnp 'sport = :$port'   Stop it and run this command again." >&2
+  exit 1
+}
+if ss -Hltn "sport = :$port" 2>/dev/null | grep -q .; then
+  busy
+fi
+demo_log=$demo_dir/demo-servers.log
+build/tools/demo-servers/demo-servers --bind 127.0.0.1 --port "$port" >"$demo_log" 2>&1 &
+demo_pid=$!
+pids+=("$demo_pid")
+# It reports once it listens, and ends at once when it cannot.
+for _ in $(seq 100); do
+  grep -q 'Press Ctrl+C' "$demo_log" && break
+  kill -0 "$demo_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if ! grep -q 'Press Ctrl+C' "$demo_log"; then
+  cat "$demo_log" >&2
+  grep -q 'in use' "$demo_log" && busy
+  echo "The demo list server did not start." >&2
+  exit 1
+fi
+head -n1 "$demo_log"
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
   build/src/app/quimbrel

@@ -6,7 +6,8 @@
 void SetupApplicationFont()
 {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                               {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                                 QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});

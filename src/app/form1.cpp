@@ -53,12 +53,14 @@ void TForm1::SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette)
     UpdateActions();
 }
 
+QLineEdit* TForm1::ExecutableEdit(GameVersion version) const
+{
+    return version == GameVersion::V121 ? edZarn121cmd : version == GameVersion::V124 ? edZarn124cmd : edZarn124xcmd;
+}
+
 std::string TForm1::ExecutableFor(GameVersion version) const
 {
-    const QLineEdit* edit = version == GameVersion::V121   ? edZarn121cmd
-                            : version == GameVersion::V124 ? edZarn124cmd
-                                                           : edZarn124xcmd;
-    return edit->text().toStdString();
+    return storedExecutables_[static_cast<int>(version)].Bytes(ExecutableEdit(version)->text());
 }
 
 bool TForm1::IsEntryJoinable(const ServerEntry& entry) const

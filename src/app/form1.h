@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settingtext.h"
 #include "browse/serverentry.h"
 #include "launch/gamelaunch.h"
 #include "launch/gameversion.h"
@@ -53,7 +54,10 @@ public:
 
     ListServerClient& idCListServer() { return idCListServer_; }
     ServerInfoClient& idCServerInfo() { return idCServerInfo_; }
+    // The executable setting of a version, as bytes: what the settings file
+    // held while the edit still shows it, else the edit's text.
     std::string ExecutableFor(GameVersion version) const;
+    QLineEdit* ExecutableEdit(GameVersion version) const;
     std::optional<ServerEntry> SelectedEntry() const;
     bool IsEntryJoinable(const ServerEntry& entry) const;
 
@@ -100,7 +104,7 @@ private:
     void ReplaceRowsFromListServer();
     void LaunchSelectedGame();
     // Lets the user pick a game executable for one of the "Config" page's edits.
-    void LocateExecutable(QLineEdit* edit);
+    void LocateExecutable(GameVersion version);
 
 public:
     // Controls, named as the rest of the program refers to them.
@@ -148,6 +152,7 @@ public:
 private:
     ListServerClient idCListServer_;
     ServerInfoClient idCServerInfo_;
+    StoredSetting storedExecutables_[AllGameVersions.size()];
     TfrmPlayerList* frmPlayerList_ = nullptr;
     TfrmPalette* frmPalette_ = nullptr;
     DistanceMeterFactory distanceMeterFactory_;

@@ -35,6 +35,14 @@ void ReadPosition(const IniFile& ini, QWidget* window, const char* xKey, const c
     window->move(x, y);
 }
 
+// A value the file cannot hold (a path with a line break) is no reason to
+// keep the window from closing: its key keeps what the file held before.
+void WriteText(IniFile& ini, const char* section, const std::string& key, const std::string& value)
+{
+    if (IsStorableIniValue(value))
+        ini.WriteString(section, key, value);
+}
+
 void WritePosition(IniFile& ini, const QWidget* window, const char* xKey, const char* yKey)
 {
     if (!window)
@@ -57,11 +65,10 @@ void TForm1::ReadIniFile()
         cbListServerChange(entry);
     }
 
-    QLineEdit* const executables[] = {edZarn121cmd, edZarn124cmd, edZarn124xcmd};
     for (GameVersion version : AllGameVersions) {
-        const std::string path = ini.ReadString(kConfig, std::string(GameVersionIniKey(version)), "");
+        std::string path = ini.ReadString(kConfig, std::string(GameVersionIniKey(version)), "");
         if (!path.empty())
-            executables[static_cast<int>(version)]->setText(FromIni(path));
+            ExecutableEdit(version)->setText(storedExecutables_[static_cast<int>(version)].Load(std::move(path)));
     }
 
     cbEnableSpy->setChecked(ini.ReadInteger(kConfig, "Spy", 1) != 0);
@@ -80,10 +87,9 @@ void TForm1::ReadIniFile()
 void TForm1::WriteIniFile()
 {
     IniFile ini(DefaultIniPath());
-    ini.WriteString(kConfig, "ListServer", ToIni(cbListServer->currentText()));
-    ini.WriteString(kConfig, "Zarn121", ToIni(edZarn121cmd->text()));
-    ini.WriteString(kConfig, "Zarn124", ToIni(edZarn124cmd->text()));
-    ini.WriteString(kConfig, "Zarn124x", ToIni(edZarn124xcmd->text()));
+    WriteText(ini, kConfig, "ListServer", ToIni(cbListServer->currentText()));
+    for (GameVersion version : AllGameVersions)
+        WriteText(ini, kConfig, std::string(GameVersionIniKey(version)), ExecutableFor(version));
     ini.WriteString(kConfig, "Spy", cbEnableSpy->isChecked() ? "1" : "0");
     ini.WriteString(kConfig, "DispMode", rbWindowd->isChecked() ? "Windowed" : "Fullscreen");
     WritePosition(ini, this, "MainX", "MainY");

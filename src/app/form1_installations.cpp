@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "platform/winepaths.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -23,12 +24,13 @@ void TForm1::FindGameInstallations()
     for (GameVersion version : AllGameVersions) {
         QLineEdit* edit = edits[static_cast<int>(version)];
         if (edit->text().isEmpty() && !executables[version].empty())
-            edit->setText(QString::fromStdU16String(Cp1252ToUtf16(executables[version])));
+            edit->setText(ShownFromText(QString::fromStdU16String(Cp1252ToUtf16(executables[version]))));
     }
 }
 
-void TForm1::LocateExecutable(QLineEdit* edit)
+void TForm1::LocateExecutable(GameVersion version)
 {
+    QLineEdit* edit = ExecutableEdit(version);
     QFileDialog dialog(this);
     dialog.setObjectName(QStringLiteral("odZarnEXESelect"));
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -37,29 +39,30 @@ void TForm1::LocateExecutable(QLineEdit* edit)
     dialog.setNameFilter(QStringLiteral("Zarn 2 App (*.EXE *.exe)"));
     dialog.setSizeGripEnabled(true);
     // A path the installation recorded the Windows way lies inside the prefix.
-    QString preset = edit->text();
-    if (const auto unixPath = UnixPathForWindowsPath(Registry::DefaultPrefix(), preset.toStdString()))
-        preset = QString::fromStdString(unixPath->string());
-    const QFileInfo current(preset);
+    const std::string current = ExecutableFor(version);
+    QString preset = QFile::decodeName(QByteArray::fromStdString(current));
+    if (const auto unixPath = UnixPathForWindowsPath(Registry::DefaultPrefix(), current))
+        preset = QFile::decodeName(QByteArray::fromStdString(unixPath->string()));
+    const QFileInfo presetFile(preset);
     if (!preset.isEmpty()) {
-        dialog.setDirectory(current.absolutePath());
-        dialog.selectFile(current.fileName());
+        dialog.setDirectory(presetFile.absolutePath());
+        dialog.selectFile(presetFile.fileName());
     }
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        edit->setText(dialog.selectedFiles().first());
+        edit->setText(ShownFromText(dialog.selectedFiles().first()));
 }
 
 void TForm1::btLocateZarn121Click()
 {
-    LocateExecutable(edZarn121cmd);
+    LocateExecutable(GameVersion::V121);
 }
 
 void TForm1::btLocateZarn124Click()
 {
-    LocateExecutable(edZarn124cmd);
+    LocateExecutable(GameVersion::V124);
 }
 
 void TForm1::btLocateZarn124xClick()
 {
-    LocateExecutable(edZarn124xcmd);
+    LocateExecutable(GameVersion::V124x);
 }

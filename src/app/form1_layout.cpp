@@ -235,6 +235,8 @@ void TForm1::BuildConfigPage(QWidget* page)
         *buttons[i] = FlatButtonInPanel(page, row.panel, row.button, QRect(400, row.top, 25, 21));
         (*buttons[i])->setText(QStringLiteral("..."));
         (*buttons[i])->setAutoRaise(false);
+        // Unlike the command buttons of the first page, these are reached with Tab.
+        (*buttons[i])->setFocusPolicy(Qt::StrongFocus);
     }
     connect(btLocateZarn121, &QToolButton::clicked, this, &TForm1::btLocateZarn121Click);
     connect(btLocateZarn124, &QToolButton::clicked, this, &TForm1::btLocateZarn124Click);
@@ -261,7 +263,11 @@ void TForm1::SetTabOrder()
     setTabOrder(cbEnableSpy, rbWindowd);
     setTabOrder(rbWindowd, rbFullScreen);
     setTabOrder(rbFullScreen, lvServerList);
+    // The "Config" page row by row: each edit, then its "..." button.
     setTabOrder(cbListServer, edZarn121cmd);
-    setTabOrder(edZarn121cmd, edZarn124cmd);
-    setTabOrder(edZarn124cmd, edZarn124xcmd);
+    setTabOrder(edZarn121cmd, btLocateZarn121);
+    setTabOrder(btLocateZarn121, edZarn124cmd);
+    setTabOrder(edZarn124cmd, btLocateZarn124);
+    setTabOrder(btLocateZarn124, edZarn124xcmd);
+    setTabOrder(edZarn124xcmd, btLocateZarn124x);
 }

@@ -86,6 +86,8 @@ std::vector<Line> SplitLines(std::string_view content)
     return lines;
 }
 
+// Other: a line that is none of the rest. One made of a name alone (a key
+// without '=') is a key without value to the platform's own readers.
 enum class LineKind { Blank, Comment, Section, Entry, Other };
 
 struct ParsedLine {
@@ -166,6 +168,20 @@ public:
         return std::nullopt;
     }
 
+    // The line a write of key replaces: its first entry, or a line that names
+    // the key alone when that comes first, since other readers take that
+    // bare line as the key and would never see the value written after it.
+    std::optional<std::size_t> FindLineToReplace(SectionSpan section, std::string_view key) const
+    {
+        for (std::size_t i = section.header + 1; i < section.end; ++i) {
+            const bool entry = parsed_[i].kind == LineKind::Entry && SameName(parsed_[i].name, key);
+            const bool bareKey = parsed_[i].kind == LineKind::Other && SameName(Trim(lines_[i].text), key);
+            if (entry || bareKey)
+                return i;
+        }
+        return std::nullopt;
+    }
+
     // Where a new key goes: after the section's last line that is neither
     // blank nor a comment, so that blank lines and comments leading into the
     // next section stay in front of it.
@@ -230,10 +246,18 @@ std::string WithValue(std::string_view content, std::string_view section, std::s
         return out;
     }
 
-    if (const std::optional<std::size_t> entry = file.FindEntry(*span, key)) {
+    if (const std::optional<std::size_t> entry = file.FindLineToReplace(*span, key)) {
         const Line& line = lines[*entry];
         appendLines(0, *entry);
-        out.append(line.text.substr(0, file.parsed(*entry).valueAt)).append(value);
+        if (file.parsed(*entry).kind == LineKind::Entry) {
+            out.append(line.text.substr(0, file.parsed(*entry).valueAt)).append(value);
+        } else {
+            // A bare key keeps its spelling and indentation and gets its '='.
+            std::string_view name = line.text;
+            while (!name.empty() && IsBlank(name.back()))
+                name.remove_suffix(1);
+            out.append(name).append("=").append(value);
+        }
         out += line.ending;
         appendLines(*entry + 1, lines.size());
         return out;
@@ -330,32 +354,60 @@ void SyncFolder(const std::filesystem::path& folder)
     }
 }
 
-// Replaces target's content in one step. Returns false, leaving target as
-// it was and no temporary file behind, when that cannot be done.
-bool ReplaceFile(const std::string& target, std::string_view content, const struct stat* old)
+// Whether a failed one-step replace was refused by the folder alone: no new
+// file may be made or renamed in it, which says nothing about the file.
+bool FolderRefused(int error)
+{
+    return error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == EXDEV;
+}
+
+// Replaces target's content in one step. Returns 0, or the errno of the
+// failure with target left as it was and no temporary file behind.
+int ReplaceFile(const std::string& target, std::string_view content, const struct stat* old)
 {
     const std::filesystem::path targetPath(target);
     std::string tempPath;
     const int fd = CreateTemporaryBeside(targetPath, tempPath);
     if (fd < 0)
-        return false;
+        return errno;
 
+    int error = 0;
+    auto check = [&error](bool ok) {
+        if (!ok && error == 0)
+            error = errno != 0 ? errno : EIO;
+        return ok;
+    };
     bool ok = true;
     if (old) {
-        ok = ::fchmod(fd, old->st_mode & 07777) == 0;
+        ok = check(::fchmod(fd, old->st_mode & 07777) == 0);
         // Keep the owner when we may (a privileged write of a user's file).
         if (ok && ::geteuid() == 0)
             (void)::fchown(fd, old->st_uid, old->st_gid);
     }
-    ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
+    ok = ok && check(WriteAll(fd, content)) && check(::fsync(fd) == 0);
+    ok = check(::close(fd) == 0) && ok;
+    ok = ok && check(::rename(tempPath.c_str(), target.c_str()) == 0);
     if (!ok) {
         ::unlink(tempPath.c_str());
-        return false;
+        return error;
     }
     SyncFolder(targetPath.parent_path());
-    return true;
+    return 0;
+}
+
+// Rewrites an existing file where it stands, as the platform's own profile
+// functions do: for a file we may write in a folder we may not. The new
+// bytes go over the old ones before the rest is cut off, so that a failure
+// midway leaves no shorter file than it must.
+bool RewriteInPlace(const std::string& target, std::string_view content)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
+              ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    return ok;
 }
 
 bool IsStorableSection(std::string_view section)
@@ -402,6 +454,11 @@ std::string DefaultIniPath()
     return (folder / "Quimbrel.ini").string();
 }
 
+bool IsStorableIniValue(std::string_view value)
+{
+    return !HasLineBreakOrNul(value);
+}
+
 std::optional<int32_t> ParseIniInteger(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -442,7 +499,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 {
     section = Trim(section);
     key = Trim(key);
-    if (!IsStorableSection(section) || !IsStorableKey(key) || HasLineBreakOrNul(value))
+    if (!IsStorableSection(section) || !IsStorableKey(key) || !IsStorableIniValue(value))
         throw IniWriteError(path_);
 
     const std::string target = ResolveTarget(path_);
@@ -464,7 +521,11 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
             throw IniWriteError(path_);
     }
 
-    if (!ReplaceFile(target, WithValue(content, section, key, value), exists ? &old : nullptr))
+    const std::string updated = WithValue(content, section, key, value);
+    const int error = ReplaceFile(target, updated, exists ? &old : nullptr);
+    if (error == 0)
+        return;
+    if (!exists || !FolderRefused(error) || !RewriteInPlace(target, updated))
         throw IniWriteError(path_);
 }
 

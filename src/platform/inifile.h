@@ -6,7 +6,9 @@
 //
 // * "[Name]" opens a section; "key=value" lines belong to the section above
 //   them. Lines before the first section header, blank lines, lines that
-//   start with ';' (comments) and lines without '=' are never matched.
+//   start with ';' (comments) and lines without '=' are never read. A line
+//   that names a key alone, without '=', is that key to other readers, so
+//   writing the key replaces it when it comes before the key's first entry.
 // * Section and key names match without regard to ASCII letter case; blanks
 //   around them (in the file and in the names asked for) do not count.
 //   Bytes above 127 are compared and returned as they are (no conversion);
@@ -44,6 +46,10 @@ private:
 // unset).
 std::string DefaultIniPath();
 
+// Whether a value can be stored at all: a line break or NUL would end or
+// cut its line.
+bool IsStorableIniValue(std::string_view value);
+
 // Reads a stored whole number: optional leading blanks, an optional '+' or
 // '-', then decimal digits, or hexadecimal digits after "$", "0x" or "0X"
 // (so "-$10" is -16). The number must fit a signed 32-bit integer and nothing
@@ -79,10 +85,12 @@ public:
     // The file is replaced in one step (a temporary file beside it, synced,
     // then renamed over it, with the old file's permissions), so it is never
     // left half written; a symbolic link stays and its target is replaced.
+    // When the folder refuses that but the file itself may be written, the
+    // file is rewritten in place and flushed to disk instead.
     //
     // Throws IniWriteError, with the file unchanged, when the file cannot be
-    // read or replaced, and when something cannot be stored faithfully: a
-    // line break or NUL in any of the three texts, an empty section or key
+    // read or written, and when something cannot be stored faithfully: a
+    // line break or NUL in any of the three texts (see IsStorableIniValue), an empty section or key
     // name, or a key name that contains '=' or starts with '[' or ';'.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 

@@ -5,15 +5,20 @@
 #include "support/tempini.h"
 #include "support/testmain.h"
 
+#include <QAbstractItemView>
+#include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -36,6 +41,58 @@ QByteArray MachineRegistry()
            "\"InstallDir\"=\"/games/zarn121/\"\n"
            "\"Version\"=\"1.21\"\n";
 }
+
+// Answers the file dialog that a "..." button opens, once it stands as a
+// user sees it before acting: open, its folder listed, and the preset file
+// (when there is one) selected there. Until then the dialog may still change
+// its own file name field. A dialog that does not get there within the
+// safety time is rejected, so a test never hangs; answered() tells.
+class FileDialogAnswer : public QObject {
+public:
+    FileDialogAnswer(QString presetPath, std::function<void(QFileDialog*)> answer)
+        : presetPath_(std::move(presetPath)), answer_(std::move(answer)), deadline_(10000)
+    {
+        connect(&poll_, &QTimer::timeout, this, &FileDialogAnswer::Poll);
+        poll_.start(10);
+    }
+
+    bool answered() const { return answered_; }
+
+private:
+    bool Ready(QFileDialog* dialog) const
+    {
+        if (!dialog->isVisible())
+            return false;
+        if (presetPath_.isEmpty())
+            return true;
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        if (!model || !list || !list->selectionModel())
+            return false;
+        const QModelIndex preset = model->index(presetPath_);
+        return preset.isValid() && list->selectionModel()->isRowSelected(preset.row(), preset.parent());
+    }
+
+    void Poll()
+    {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog && Ready(dialog)) {
+            poll_.stop();
+            answered_ = true;
+            answer_(dialog);
+        } else if (deadline_.hasExpired()) {
+            poll_.stop();
+            if (dialog)
+                dialog->reject();
+        }
+    }
+
+    QString presetPath_;
+    std::function<void(QFileDialog*)> answer_;
+    QDeadlineTimer deadline_;
+    QTimer poll_;
+    bool answered_ = false;
+};
 
 } // namespace
 
@@ -88,28 +145,30 @@ private slots:
 
         QString preset;
         QStringList filters;
-        QTimer::singleShot(50, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
+        FileDialogAnswer pickOther(exe, [&](QFileDialog* dialog) {
             preset = dialog->selectedFiles().value(0);
             filters = dialog->nameFilters();
             // Type the other file's name, as a user would, and confirm.
-            auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            QVERIFY(nameEdit);
-            nameEdit->setText(QStringLiteral("other.exe"));
+            if (auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                // Typing goes into the focused field, which the dialog then leaves alone.
+                dialog->activateWindow();
+                nameEdit->setFocus();
+                QTest::qWaitFor([nameEdit] { return nameEdit->hasFocus(); }, 5000);
+                nameEdit->selectAll();
+                QTest::keyClicks(nameEdit, QStringLiteral("other.exe"));
+            }
             QMetaObject::invokeMethod(dialog, "accept");
         });
         form.btLocateZarn124x->click();
+        QVERIFY(pickOther.answered());
         QCOMPARE(preset, exe);
         QCOMPARE(filters, QStringList{"Zarn 2 App (*.EXE *.exe)"});
         QCOMPARE(form.edZarn124xcmd->text(), other);
 
         // Cancelling keeps the edit's text.
-        QTimer::singleShot(50, [] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
-                dialog->reject();
-        });
+        FileDialogAnswer cancel(other, [](QFileDialog* dialog) { dialog->reject(); });
         form.btLocateZarn124x->click();
+        QVERIFY(cancel.answered());
         QCOMPARE(form.edZarn124xcmd->text(), other);
     }
 
@@ -127,13 +186,14 @@ private slots:
         windows.form1->edZarn121cmd->setText(QStringLiteral("C:\\Games\\Zarn 2\\zarn2.exe"));
 
         QString preset;
-        QTimer::singleShot(50, [&] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                preset = dialog->selectedFiles().value(0);
-                dialog->reject();
-            }
+        // The preset names the file through the prefix's drive link, which the
+        // dialog's list knows by another path: waiting for it to open is enough.
+        FileDialogAnswer look(QString(), [&](QFileDialog* dialog) {
+            preset = dialog->selectedFiles().value(0);
+            dialog->reject();
         });
         windows.form1->btLocateZarn121->click();
+        QVERIFY(look.answered());
         QCOMPARE(QFileInfo(preset).canonicalFilePath(), QFileInfo(game.fileName()).canonicalFilePath());
         QVERIFY(!preset.isEmpty());
     }

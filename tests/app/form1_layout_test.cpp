@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "browse/serverlistview.h"
+#include "browse/servertablemodel.h"
 #include "profiles/tfrmpalette.h"
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
@@ -11,13 +12,18 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionHeader>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QScopeGuard>
 #include <QtTest>
 
 namespace {
@@ -169,6 +175,87 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), form.rbWindowd);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.lvServerList));
+    }
+
+    void configPageTabsThroughEachEditThenItsButton()
+    {
+        TForm1& form = *windows_.form1;
+        form.PageControl1->setCurrentWidget(form.tsConfig);
+        form.activateWindow();
+        form.cbListServer->setFocus();
+        QTRY_VERIFY(form.cbListServer->hasFocus());
+        const QList<QWidget*> expected{form.edZarn121cmd, form.btLocateZarn121, form.edZarn124cmd,
+                                       form.btLocateZarn124, form.edZarn124xcmd, form.btLocateZarn124x};
+        for (QWidget* next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        // A focused "..." button answers the keyboard like a click.
+        QVERIFY(form.btLocateZarn124x->focusPolicy() & Qt::TabFocus);
+        form.PageControl1->setCurrentIndex(0);
+    }
+
+    void longestTextsFitTheirColumnsAndControls()
+    {
+        TForm1& form = *windows_.form1;
+        ServerListView& view = *form.lvServerList;
+        // The longest texts each visible column meets in practice.
+        const ServerEntry rows[] = {
+            {"Copperkettle Court 84", "Treasure", "1.24 x", "private", "16/16", "pinging...", "342:56:07", "", "", ""},
+            {"Tumbleweed Tower 12", "Capture", "1.24  ", "public", "32/32", "too far", "100:00:00", "", "", ""},
+            {"Night Owls Only", "Battle", "1.30  ", "coop", "8/8", "1000 ms", " 23:59:59", "", "", ""},
+        };
+        form.serverTable->Clear();
+        for (const ServerEntry& row : rows)
+            form.serverTable->AppendRow(row);
+        const auto clearTable = qScopeGuard([&] { form.serverTable->Clear(); });
+
+        QHeaderView* header = view.header();
+        for (int column = ColName; column <= ColUptime; ++column) {
+            const int width = header->sectionSize(column);
+            // The room a caption needs, margins included, as the header lays it out.
+            QStyleOptionHeader caption;
+            caption.initFrom(header);
+            caption.section = column;
+            caption.text = form.serverTable->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+            const int captionWidth =
+                header->style()->sizeFromContents(QStyle::CT_HeaderSection, &caption, QSize(), header).width();
+            QVERIFY2(captionWidth <= width, qPrintable(caption.text + " is cut off"));
+            for (int row = 0; row < 3; ++row) {
+                // The room a cell's text needs, as the view would draw it.
+                const QModelIndex index = view.model()->index(row, column);
+                QStyleOptionViewItem cell;
+                cell.initFrom(&view);
+                cell.font = view.font();
+                cell.widget = &view;
+                const int cellWidth = view.itemDelegateForIndex(index)->sizeHint(cell, index).width();
+                QVERIFY2(cellWidth <= width, qPrintable(index.data().toString() + QStringLiteral(" needs %1 of %2 px")
+                                                                                     .arg(cellWidth)
+                                                                                     .arg(width)));
+            }
+        }
+
+        // Every caption of every page fits its control.
+        for (QWidget* control : form.findChildren<QWidget*>()) {
+            const QString text = control->property("text").toString();
+            if (text.isEmpty() || !(qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control)))
+                continue;
+            const int textWidth = control->fontMetrics().horizontalAdvance(text);
+            int needed = control->sizeHint().width();
+            if (qobject_cast<QPushButton*>(control)) {  // whose size hint has a minimum width of its own
+                needed = textWidth + 2 * control->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, control);
+            } else if (qobject_cast<QCheckBox*>(control) || qobject_cast<QRadioButton*>(control)) {
+                // The text has the room right of the mark (the size hint adds a focus frame's margin too).
+                QStyleOptionButton option;
+                option.initFrom(control);
+                option.text = text;
+                const auto area = qobject_cast<QCheckBox*>(control) ? QStyle::SE_CheckBoxContents
+                                                                    : QStyle::SE_RadioButtonContents;
+                needed = textWidth + control->width() - control->style()->subElementRect(area, &option, control).width();
+            }
+            QVERIFY2(needed <= control->width(),
+                     qPrintable(control->objectName() + QStringLiteral(" needs %1 of %2 px").arg(needed).arg(control->width())));
+        }
     }
 
     void serverActionsNeedASelection()

@@ -1,17 +1,23 @@
 // Start-up and shut-down of the main window with its settings file.
 #include "app/form1.h"
 #include "app/startup.h"
+#include "browse/serverlistview.h"
+#include "browse/servertablemodel.h"
 #include "profiles/tfrmpalette.h"
 #include "serverinfo/tfrmplayerlist.h"
+#include "support/filepermissions.h"
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QtTest>
 
 class Form1SettingsTest : public QObject {
@@ -19,18 +25,34 @@ class Form1SettingsTest : public QObject {
 private:
     QTemporaryDir emptyPrefix_;
 
-    static QMap<QString, QString> Keys(const QByteArray& ini)
+    // The file's entries in the order in which they stand, as "Section/Key=value".
+    static QStringList Entries(const QByteArray& ini)
     {
-        QMap<QString, QString> keys;
+        QStringList entries;
         QString section;
         for (const QByteArray& raw : ini.split('\n')) {
-            const QString line = QString::fromLocal8Bit(raw).trimmed();
+            const QString line = QString::fromUtf8(raw).trimmed();
             if (line.startsWith(u'['))
                 section = line.mid(1, line.size() - 2);
             else if (line.contains(u'='))
-                keys.insert(section + u'/' + line.section(u'=', 0, 0), line.section(u'=', 1));
+                entries << section + u'/' + line;
         }
-        return keys;
+        return entries;
+    }
+
+    // The path the game start receives for a server of the given version.
+    static std::string StartedExecutable(TForm1& form, const char* version)
+    {
+        std::string started;
+        form.SetProgramStarter([&started](const std::string& path, const std::string&) { started = path; });
+        form.serverTable->Clear();
+        form.serverTable->AppendRow({"Test", "ctf", version, "dm", "1/8", "", " 0:01:00", "127.0.0.9", "10052", "e1"});
+        form.lvServerList->setCurrentIndex(form.serverTable->index(0, 0));
+        form.UpdateActions();
+        form.acStartGame->trigger();
+        form.SetProgramStarter({});
+        form.serverTable->Clear();
+        return started;
     }
 
 private slots:
@@ -135,23 +157,18 @@ private slots:
         QVERIFY(form.close());
 
         const QByteArray written = ini.Read();
-        QVERIFY(written.startsWith("; my notes\r\n"));
-        QVERIFY(written.contains("Unknown=kept"));
-        const QMap<QString, QString> keys = Keys(written);
-        QCOMPARE(keys.value("Config/ListServer"), QStringLiteral("localhost"));
-        QCOMPARE(keys.value("Config/Zarn121"), QString());
-        QVERIFY(keys.contains("Config/Zarn121"));
-        QCOMPARE(keys.value("Config/Zarn124"), QStringLiteral("/opt/zarn/zarn2.exe"));
-        QVERIFY(keys.contains("Config/Zarn124x"));
-        QCOMPARE(keys.value("Config/Spy"), QStringLiteral("0"));
-        QCOMPARE(keys.value("Config/DispMode"), QStringLiteral("Fullscreen"));
-        QCOMPARE(keys.value("Windows/MainX"), QString::number(form.x()));
-        QCOMPARE(keys.value("Windows/MainY"), QString::number(form.y()));
-        QCOMPARE(keys.value("Windows/PaletteX"), QStringLiteral("400"));
-        QCOMPARE(keys.value("Windows/PaletteY"), QStringLiteral("401"));
-        QCOMPARE(keys.value("Windows/InfoX"), QStringLiteral("765"));
-        QCOMPARE(keys.value("Windows/InfoY"), QStringLiteral("107"));
-        QCOMPARE(keys.size(), 13);  // the twelve settings and the unknown key
+        QVERIFY(written.startsWith("; my notes\r\n[Config]\r\n"));
+        const QStringList expected{
+            "Config/Unknown=kept",  "Config/ListServer=localhost",
+            "Config/Zarn121=",      "Config/Zarn124=/opt/zarn/zarn2.exe",
+            "Config/Zarn124x=",     "Config/Spy=0",
+            "Config/DispMode=Fullscreen",
+            "Windows/MainX=" + QString::number(form.x()),
+            "Windows/MainY=" + QString::number(form.y()),
+            "Windows/PaletteX=400", "Windows/PaletteY=401",
+            "Windows/InfoX=765",    "Windows/InfoY=107",
+        };
+        QCOMPARE(Entries(written), expected);
 
         // The next start reads back what was written.
         MainWindows again = CreateMainWindows();
@@ -195,6 +212,101 @@ private slots:
         QCOMPARE(box.text, QStringLiteral("Unable to write to ") + ini.path() + u'.');
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void bytesThatAreNotUtf8SurviveStartAndClose()
+    {
+        TempIni ini;
+        const QByteArray latin1Path("/home/j\xFCrgen/Spiele/zarn2.exe");  // 0xFC is not UTF-8
+        ini.Write("[Config]\r\nZarn124x=" + latin1Path + "\r\nZarn121=/home/j\xC3\xBCrgen/zarn2.exe\r\n"
+                  "Zarn124=/games/a\xFF\xFE" "b/zarn2.exe\r\n");
+        {
+            MainWindows windows = CreateMainWindows();
+            TForm1& form = *windows.form1;
+            QCOMPARE(form.edZarn121cmd->text(), QStringLiteral("/home/j\u00FCrgen/zarn2.exe"));
+            // The odd byte shows as something that is plainly not the letter.
+            const QString shown = form.edZarn124xcmd->text();
+            QVERIFY(shown.startsWith(QStringLiteral("/home/j")));
+            QVERIFY(shown.endsWith(QStringLiteral("rgen/Spiele/zarn2.exe")));
+            QVERIFY(!shown.contains(QStringLiteral("\u00FC")));
+            QCOMPARE(StartedExecutable(form, "1.24 x"), latin1Path.toStdString());
+            QCOMPARE(StartedExecutable(form, "1.21  "), std::string("/home/j\xC3\xBCrgen/zarn2.exe"));
+            form.show();
+            QVERIFY(form.close());
+        }
+        const QByteArray written = ini.Read();
+        QVERIFY2(written.contains("Zarn124x=" + latin1Path + "\r\n"), written.constData());
+        QVERIFY(written.contains("Zarn121=/home/j\xC3\xBCrgen/zarn2.exe\r\n"));
+        QVERIFY(written.contains("Zarn124=/games/a\xFF\xFE" "b/zarn2.exe\r\n"));
+
+        // What the user types is stored as UTF-8; the odd byte stays where it was left alone.
+        MainWindows again = CreateMainWindows();
+        QLineEdit* edit = again.form1->edZarn124xcmd;
+        edit->setText(edit->text().replace(QStringLiteral("Spiele"), QStringLiteral("Spiele-\u00FC")));
+        QCOMPARE(StartedExecutable(*again.form1, "1.24 x"), std::string("/home/j\xFCrgen/Spiele-\xC3\xBC/zarn2.exe"));
+        again.form1->show();
+        QVERIFY(again.form1->close());
+        QVERIFY(ini.Read().contains("Zarn124x=/home/j\xFCrgen/Spiele-\xC3\xBC/zarn2.exe\r\n"));
+    }
+
+    void lineBreakInAValueIsShownAndNeverBlocksTheClose()
+    {
+        // An installation whose folder name holds a line break and a Windows-1252 letter.
+        QTemporaryDir prefix;
+        QFile system(prefix.filePath(QStringLiteral("system.reg")));
+        QVERIFY(system.open(QIODevice::WriteOnly));
+        system.write("WINE REGISTRY Version 2\n\n"
+                     "[Software\\\\Krell Playware\\\\Zarn Tumblewick 2] 1700000000\n"
+                     "\"InstallDir\"=\"/games/J\\xfcrgen\\n/\"\n"
+                     "\"Version\"=\"1.21\"\n");
+        system.close();
+        qputenv("WINEPREFIX", prefix.path().toLocal8Bit());
+        const auto restorePrefix = qScopeGuard([this] { qputenv("WINEPREFIX", emptyPrefix_.path().toLocal8Bit()); });
+
+        TempIni ini;
+        ini.Write("[Config]\r\nZarn121=\r\nSpy=1\r\n");
+        MainWindows windows = CreateMainWindows();
+        TForm1& form = *windows.form1;
+        // The line break is there to see, and the game still gets the real folder name.
+        QCOMPARE(form.edZarn121cmd->text(), QStringLiteral("/games/J\u00FCrgen\u21B5/zarn2.exe"));
+        QCOMPARE(StartedExecutable(form, "1.21  "), std::string("/games/J\xC3\xBCrgen\n/zarn2.exe"));
+
+        form.cbEnableSpy->setChecked(false);
+        form.show();
+        MessageBoxWatcher boxes;
+        QVERIFY(form.close());
+        QVERIFY(boxes.seen().isEmpty());
+        const QStringList entries = Entries(ini.Read());
+        QVERIFY(entries.contains(QStringLiteral("Config/Zarn121=")));  // what the file held
+        QVERIFY(entries.contains(QStringLiteral("Config/Spy=0")));
+        QVERIFY(entries.contains(QStringLiteral("Windows/InfoY=107")));
+        QCOMPARE(entries.size(), 12);
+    }
+
+    void writableFileInAFolderThatRefusesNewFiles()
+    {
+        TempIni ini;
+        ini.Write("[Config]\r\nZarn121=/old/zarn2.exe\r\n");
+        MainWindows windows = CreateMainWindows();
+        TForm1& form = *windows.form1;
+        form.edZarn121cmd->setText(QStringLiteral("/new/zarn2.exe"));
+        form.show();
+
+        const QString folder = QFileInfo(ini.path()).absolutePath();
+        const QFileDevice::Permissions readAndEnter = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+        QVERIFY(QFile::setPermissions(folder, readAndEnter));
+        const auto restore = qScopeGuard([&] { QFile::setPermissions(folder, readAndEnter | QFileDevice::WriteOwner); });
+        {
+            FilePermissionsApply permissionsApply;
+            QFile probe(folder + QStringLiteral("/probe"));
+            QVERIFY2(!probe.open(QIODevice::WriteOnly), "the folder should refuse new files");
+            QVERIFY(form.close());
+        }
+        const QByteArray written = ini.Read();
+        QVERIFY(written.startsWith("[Config]\r\nZarn121=/new/zarn2.exe\r\n"));
+        QCOMPARE(Entries(written).size(), 12);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"Quimbrel.ini"});
     }
 };
 

@@ -101,6 +101,21 @@ TEST_F(IniFileTest, CommentsStrayLinesAndLinesBeforeAnySectionNeverMatch)
     EXPECT_EQ(ini.ReadString("S", ";k", "none"), "none");
 }
 
+TEST_F(IniFileTest, WritingAKeyReplacesALineThatNamesItAlone)
+{
+    // Other readers take a bare "a" as the key without a value and would never
+    // see a line added after it.
+    IniFile ini = WithContent("[T]\r\nA\r\n[S]\r\n;A\r\n  a \r\nb=1\r\nA=old\r\n");
+    ini.WriteString("S", "A", "5");
+    EXPECT_EQ(Get(ini.path()), "[T]\r\nA\r\n[S]\r\n;A\r\n  a=5\r\nb=1\r\nA=old\r\n");
+    EXPECT_EQ(ini.ReadString("S", "A", ""), "5");
+
+    // An entry before the bare line is the one that is replaced.
+    IniFile entryFirst = WithContent("[S]\nA=1\nA\n");
+    entryFirst.WriteString("S", "a", "2");
+    EXPECT_EQ(Get(entryFirst.path()), "[S]\nA=2\nA\n");
+}
+
 TEST_F(IniFileTest, OnePairOfMatchingQuotesIsStripped)
 {
     IniFile ini = WithContent("[S]\na=\"C:\\Game \"\nb='x'\nc=\"x'\nd=\"\"x\"\"\ne=\"\nf=\"a\" \"b\"\n");

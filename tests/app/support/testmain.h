@@ -2,16 +2,21 @@
 
 #include "app/quimbrelapplication.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QTimer>
 #include <QtTest>
 
-// Lets the event loop run and run empty for a while, as it does between a
-// user's actions, so that the idle-time updates of the actions take place.
-inline void RunUntilIdle(int milliseconds = 30)
+// Lets the event loop run until its queue has run empty, as it does between
+// a user's actions, so that the idle-time updates of the actions take place
+// (they are connected to the same signal earlier, so they have run by then).
+// The time limit only keeps a test from hanging.
+inline void RunUntilIdle()
 {
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+                     &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

@@ -1,0 +1,133 @@
+#include "app/settingtext.h"
+
+namespace {
+
+constexpr char16_t kFirstRawByte = 0xDC80;  // stands for byte 0x80, up to 0xDCFF for 0xFF
+constexpr char16_t kFirstControlSymbol = 0x2400;  // U+2400 to U+241F: NUL to US
+constexpr char16_t kDeleteSymbol = 0x2421;
+// A line break gets the return arrow: its control picture is too small to
+// notice at the window font's size.
+constexpr char16_t kLineFeedSymbol = 0x21B5;
+
+bool IsContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of bytes, or 0.
+std::size_t Utf8SequenceLength(std::string_view bytes)
+{
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;  // no overlong forms
+        if (lead == 0xED)
+            high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        if (lead == 0xF4)
+            high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || at(1) < low || at(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (!IsContinuation(at(i)))
+            return 0;
+    }
+    return length;
+}
+
+} // namespace
+
+QString ShownFromBytes(std::string_view bytes)
+{
+    QString shown;
+    shown.reserve(static_cast<qsizetype>(bytes.size()));
+    while (!bytes.empty()) {
+        const std::size_t length = Utf8SequenceLength(bytes);
+        if (length == 0) {
+            shown += QChar(char16_t(kFirstRawByte + (static_cast<unsigned char>(bytes[0]) - 0x80)));
+            bytes.remove_prefix(1);
+            continue;
+        }
+        shown += ShownFromText(QString::fromUtf8(bytes.data(), static_cast<qsizetype>(length)));
+        bytes.remove_prefix(length);
+    }
+    return shown;
+}
+
+std::string BytesFromShown(const QString& shown)
+{
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(shown.size()));
+    QString run;  // ordinary characters, encoded together
+    auto flush = [&] {
+        bytes += run.toUtf8().toStdString();
+        run.clear();
+    };
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const char16_t c = shown[i].unicode();
+        const bool pairedLow = i > 0 && shown[i - 1].isHighSurrogate();
+        if (c >= kFirstRawByte && c <= 0xDCFF && !pairedLow) {
+            flush();
+            bytes += static_cast<char>(0x80 + (c - kFirstRawByte));
+        } else if (c == kLineFeedSymbol) {
+            flush();
+            bytes += '\n';
+        } else if (c >= kFirstControlSymbol && c < kFirstControlSymbol + 0x20) {
+            flush();
+            bytes += static_cast<char>(c - kFirstControlSymbol);
+        } else if (c == kDeleteSymbol) {
+            flush();
+            bytes += '\x7F';
+        } else {
+            run += shown[i];
+        }
+    }
+    flush();
+    return bytes;
+}
+
+QString ShownFromText(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\n')
+            shown += QChar(kLineFeedSymbol);
+        else if (c.unicode() < 0x20)
+            shown += QChar(char16_t(kFirstControlSymbol + c.unicode()));
+        else if (c.unicode() == 0x7F)
+            shown += QChar(kDeleteSymbol);
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+QString StoredSetting::Load(std::string bytes)
+{
+    shown_ = ShownFromBytes(bytes);
+    bytes_ = std::move(bytes);
+    loaded_ = true;
+    return shown_;
+}
+
+std::string StoredSetting::Bytes(const QString& currentText) const
+{
+    if (loaded_ && currentText == shown_)
+        return bytes_;
+    return BytesFromShown(currentText);
+}
