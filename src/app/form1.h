@@ -96,6 +96,8 @@ private:
     void SetTabOrder();
     void FindGameInstallations();
     void ReplaceRowsFromListServer();
+    void StartDistanceMeter(int row, const std::string& ip);
+    void TellWhyDistancesAreMissing();
     void LaunchSelectedGame();
     // Lets the user pick a game executable for one of the "Config" page's edits.
     void LocateExecutable(QLineEdit* edit);
@@ -150,5 +152,8 @@ private:
     DistanceMeterFactory distanceMeterFactory_;
     ProgramStarter programStarter_;
     bool gettingList_ = false;
+    // Why rows of this "Get List" go unmeasured; told once per run.
+    std::string distanceNotice_;
+    bool distanceNoticeShown_ = false;
     bool closed_ = false;
 };
