@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libgtest-dev googletest
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
-  iproute2 nftables procps
+  iproute2 nftables procps libcap2-bin
 )
 
 missing=()

@@ -21,12 +21,12 @@ std::string EchoesRefusedExplanation(const std::string& programPath)
            "Then press \"Get List\" again.";
 }
 
-void MeasureDistancesWithEchoes(TForm1& form)
+void MeasureDistancesWithEchoes(TForm1& form, EchoSocketKind socketKind)
 {
     form.SetDistanceMeterFactory(
-        [](ServerTableModel& table, int row, const std::string& ip) -> std::unique_ptr<DistanceMeter> {
+        [socketKind](ServerTableModel& table, int row, const std::string& ip) -> std::unique_ptr<DistanceMeter> {
             try {
-                return std::make_unique<TPingThread>(table.OpenDistanceMailbox(row), ip);
+                return std::make_unique<TPingThread>(table.OpenDistanceMailbox(row), ip, socketKind);
             } catch (const TICMPException& error) {
                 if (EchoSocketsRefused())
                     throw DistanceUnavailable(EchoesRefusedExplanation(

@@ -13,8 +13,9 @@ std::string DistanceTextFor(std::int32_t replies, std::uint32_t roundTripMs, std
     return {};
 }
 
-TPingThread::TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address)
-    : item_(std::move(Item)), pinger_(std::make_unique<TPing>())
+TPingThread::TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address,
+                         EchoSocketKind socketKind)
+    : item_(std::move(Item)), pinger_(std::make_unique<TPing>(nullptr, socketKind))
 {
     pinger_->SetAddress(address);
     pinger_->SetTimeout(EchoTimeoutMs);

@@ -2,6 +2,7 @@
 
 #include "browse/distancedelivery.h"
 #include "browse/distancemeter.h"
+#include "net/echosocketkind.h"
 
 #include <QThread>
 
@@ -27,8 +28,10 @@ public:
     static constexpr unsigned StackBytes = 256 * 1024;
 
     // Starts measuring address for the row behind Item. Raises TICMPException,
-    // before any thread runs, when no echo socket can be opened.
-    TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address);
+    // before any thread runs, when no echo socket can be opened. The socket
+    // kind is left to the system unless a benchmark insists on one.
+    TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address,
+                EchoSocketKind socketKind = EchoSocketKind::Automatic);
     // Stops and waits, if the owner has not done so.
     ~TPingThread() override;
 

@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <thread>
+
 #include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
@@ -176,8 +178,48 @@ private slots:
         QCOMPARE(form().serverTable->rowCount(), 1);
         lines.pop_back();
         DemoListServer largest("127.0.0.1", 0, lines);
+        // The rows appear in batches, no more often than every 16 ms.
+        int batches = 0;
+        QMetaObject::Connection counting = connect(form().serverTable, &QAbstractItemModel::rowsInserted,
+                                                   [&batches] { ++batches; });
+        QElapsedTimer filling;
+        filling.start();
         GetListFrom(largest);
+        const qint64 took = filling.elapsed();
+        disconnect(counting);
         QCOMPARE(form().serverTable->rowCount(), 10000);
+        QVERIFY2(batches <= took / 16 + 2, qPrintable(QStringLiteral("%1 batches in %2 ms").arg(batches).arg(took)));
+    }
+
+    void workersTextsArriveInBatchesAndNotAfterTheMailboxCloses()
+    {
+        ServerTableModel table;
+        table.AppendRow(ServerEntry{});
+        table.AppendRow(ServerEntry{});
+        int notices = 0;
+        connect(&table, &QAbstractItemModel::dataChanged, [&notices] { ++notices; });
+        std::shared_ptr<DistanceMailbox> first = table.OpenDistanceMailbox(0);
+        std::shared_ptr<DistanceMailbox> second = table.OpenDistanceMailbox(1);
+        std::thread worker([&] {
+            for (int i = 1; i <= 2000; ++i) {
+                first->Post(std::to_string(i) + " ms");
+                second->Post(std::to_string(i + 1) + " ms");
+            }
+        });
+        worker.join();
+        // Only the latest texts are shown, both in one notice.
+        QTRY_COMPARE(table.Entry(1).distance, std::string("2001 ms"));
+        QCOMPARE(table.Entry(0).distance, std::string("2000 ms"));
+        QCOMPARE(notices, 1);
+
+        // A text still waiting when the owner closes is applied then; nothing after.
+        first->Post("too far");
+        first->Close();
+        QCOMPARE(table.Entry(0).distance, std::string("too far"));
+        first->Post("7 ms");
+        second->Post("8 ms");
+        QTRY_COMPARE(table.Entry(1).distance, std::string("8 ms"));
+        QCOMPARE(table.Entry(0).distance, std::string("too far"));
     }
 
     // Last: it closes the window.
