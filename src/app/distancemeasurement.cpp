@@ -14,11 +14,10 @@ std::string EchoesRefusedExplanation(const std::string& programPath)
            "(ICMP echo requests), so the \"Distance\" column stays empty. The server list "
            "itself is complete.\n\n"
            "To allow pings, an administrator can do one of these:\n\n"
-           "- let users send pings:\n"
+           "- let users send pings, then press \"Get List\" again:\n"
            "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n\n"
-           "- or give Quimbrel the right to send them:\n"
-           "    sudo setcap cap_net_raw+p " + programPath + "\n\n"
-           "Then press \"Get List\" again.";
+           "- or give Quimbrel the right to send them, then start Quimbrel again:\n"
+           "    sudo setcap cap_net_raw+p " + programPath;
 }
 
 void MeasureDistancesWithEchoes(TForm1& form, EchoSocketKind socketKind)
