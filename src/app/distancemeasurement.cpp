@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include <system_error>
+
 std::string EchoesRefusedExplanation(const std::string& programPath)
 {
     return "Distances cannot be measured: this system does not let Quimbrel send pings "
@@ -33,6 +35,9 @@ void MeasureDistancesWithEchoes(TForm1& form, EchoSocketKind socketKind)
                 // Out of descriptors or memory: the row goes unmeasured, as above.
                 throw DistanceUnavailable(std::string("Distances cannot be measured for every server: ")
                                           + error.what() + ".");
+            } catch (const std::system_error&) {
+                throw DistanceUnavailable(
+                    "Distances cannot be measured for every server: the system gives no more threads.");
             }
         });
 }

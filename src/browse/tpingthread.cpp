@@ -15,12 +15,11 @@ std::string DistanceTextFor(std::int32_t replies, std::uint32_t roundTripMs, std
 
 TPingThread::TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address,
                          EchoSocketKind socketKind)
-    : item_(std::move(Item)), pinger_(std::make_unique<TPing>(nullptr, socketKind))
+    : WorkerThread(StackBytes), item_(std::move(Item)), pinger_(std::make_unique<TPing>(nullptr, socketKind))
 {
     pinger_->SetAddress(address);
     pinger_->SetTimeout(EchoTimeoutMs);
-    setStackSize(StackBytes);
-    start();
+    Start();
 }
 
 TPingThread::~TPingThread()
@@ -31,17 +30,17 @@ TPingThread::~TPingThread()
 
 void TPingThread::RequestStop()
 {
-    requestInterruption();
+    WorkerThread::RequestStop();
 }
 
 void TPingThread::WaitUntilEnded()
 {
-    wait();
+    Wait();
     // The row may go once its owner has waited: nothing of ours may reach it later.
     item_->Close();
 }
 
-void TPingThread::run()
+void TPingThread::Execute()
 {
     for (;;) {
         const std::int32_t replies = pinger_->Ping();
@@ -51,16 +50,16 @@ void TPingThread::run()
 
         // A stop request is looked at only here and below: the echo and the wait
         // are not cut short, so a stop takes at most one of them to be seen.
-        if (replies > 0 && !isInterruptionRequested()) {
+        if (replies > 0 && !StopRequested()) {
             const std::int64_t rest = SpacingMs - static_cast<std::int64_t>(roundTrip);
             if (rest > 0)
-                msleep(static_cast<unsigned long>(rest));
+                Sleep(std::chrono::milliseconds(rest));
         }
         // After a time-out there is no wait: the echo itself took the second.
         const std::int32_t code = pinger_->ErrorCode();
         const bool goOn = code == static_cast<std::int32_t>(EchoStatus::Success)
                           || code == static_cast<std::int32_t>(EchoStatus::TimedOut);
-        if (isInterruptionRequested() || !goOn)
+        if (StopRequested() || !goOn)
             break;
     }
     pinger_.reset();

@@ -3,8 +3,7 @@
 #include "browse/distancedelivery.h"
 #include "browse/distancemeter.h"
 #include "net/echosocketkind.h"
-
-#include <QThread>
+#include "platform/workerthread.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,17 +18,18 @@ class TPing;
 //
 // Created and destroyed on the window thread. Its texts reach the row through
 // the row's mailbox, so the thread never waits for the window thread.
-class TPingThread final : public QThread, public DistanceMeter {
+class TPingThread final : public WorkerThread, public DistanceMeter {
 public:
     static constexpr std::int32_t EchoTimeoutMs = 1000;
     static constexpr std::int64_t SpacingMs = 1000;
     // Each thread only pings, so it needs little stack; a thousand of them must
     // not reserve gigabytes.
-    static constexpr unsigned StackBytes = 256 * 1024;
+    static constexpr std::size_t StackBytes = 256 * 1024;
 
     // Starts measuring address for the row behind Item. Raises TICMPException,
-    // before any thread runs, when no echo socket can be opened. The socket
-    // kind is left to the system unless a benchmark insists on one.
+    // before any thread runs, when no echo socket can be opened, and
+    // std::system_error when the system gives no more threads. The socket kind
+    // is left to the system unless a benchmark insists on one.
     TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address,
                 EchoSocketKind socketKind = EchoSocketKind::Automatic);
     // Stops and waits, if the owner has not done so.
@@ -43,7 +43,7 @@ public:
 
 protected:
     // The measuring loop (the thread body).
-    void run() override;
+    void Execute() override;
 
 private:
     std::shared_ptr<DistanceMailbox> item_;

@@ -133,12 +133,12 @@ private slots:
         DemoListServer server("127.0.0.1", 0, {Line("255.255.255.255", 1), Line("127.0.0.1", 2)});
         GetListFrom(server);
         QCOMPARE(threads_.size(), size_t(2));
-        QTRY_VERIFY_WITH_TIMEOUT(threads_[0]->isFinished(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(threads_[0]->Finished(), 3000);
         QTRY_COMPARE_WITH_TIMEOUT(Distance(0), QString(), 1000);
         QCOMPARE(threads_[0]->DistanceText(), std::string());
         // Its neighbour goes on measuring.
         QTRY_VERIFY_WITH_TIMEOUT(kMilliseconds.match(Distance(1)).hasMatch(), 3000);
-        QVERIFY(threads_[1]->isRunning());
+        QVERIFY(!threads_[1]->Finished());
     }
 
     void silentHostIsTooFarUntilItAnswersAgain()
