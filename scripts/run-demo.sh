@@ -8,6 +8,30 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 
+# Distances are measured with ICMP echoes. Where the user's groups may not open
+# datagram echo sockets (net.ipv4.ping_group_range), the program needs
+# CAP_NET_RAW for raw ones: give it that capability, as the system does for
+# ping. It stays in the permitted set; the program raises it only to open its
+# echo sockets. Relinking drops it, so it is given again after every build.
+datagram_echoes_allowed() {
+  local low high group
+  read -r low high </proc/sys/net/ipv4/ping_group_range || return 1
+  for group in $(id -G); do
+    ((group >= low && group <= high)) && return 0
+  done
+  return 1
+}
+if ! datagram_echoes_allowed; then
+  sudo_cmd=()
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  echo "Giving build/src/app/quimbrel the capability to send pings (cap_net_raw)."
+  if ((${#sudo_cmd[@]})) && ! command -v sudo >/dev/null; then
+    echo "No sudo to set it with: distances will stay empty." >&2
+  elif ! "${sudo_cmd[@]}" setcap cap_net_raw+p build/src/app/quimbrel; then
+    echo "Could not set the capability: distances will stay empty." >&2
+  fi
+fi
+
 demo_dir=$PWD/build/demo
 mkdir -p "$demo_dir"
 # A settings file of its own, so the demo never touches the user's settings.

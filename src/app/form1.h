@@ -102,6 +102,8 @@ private:
     void SetTabOrder();
     void FindGameInstallations();
     void ReplaceRowsFromListServer();
+    void StartDistanceMeter(int row, const std::string& ip);
+    void TellWhyDistancesAreMissing();
     void LaunchSelectedGame();
     // Lets the user pick a game executable for one of the "Config" page's edits.
     void LocateExecutable(GameVersion version);
@@ -159,5 +161,8 @@ private:
     ProgramStarter programStarter_;
     bool gettingList_ = false;
     bool queryingServer_ = false;
+    // Why rows of this "Get List" go unmeasured; told once per run.
+    std::string distanceNotice_;
+    bool distanceNoticeShown_ = false;
     bool closed_ = false;
 };

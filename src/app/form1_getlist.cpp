@@ -2,20 +2,46 @@
 #include "app/form1.h"
 
 #include "app/messages.h"
+#include "browse/distancemeter.h"
 #include "browse/listserver.h"
 #include "browse/serverlistview.h"
 #include "browse/servertablemodel.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QToolButton>
 
+#include <chrono>
+
 namespace {
+
+// Rows are shown in batches no more often than the screen refreshes: they still
+// appear one by one to the eye, without a repaint for every row of a long list.
+constexpr std::chrono::milliseconds kRowRevealInterval{16};
 
 // Lets the window repaint once while the command runs on the window thread.
 void LetWindowRepaint()
 {
     QCoreApplication::processEvents();
 }
+
+// Shows the rows staged so far when it goes, however the filling ends.
+class StagedRowsShown {
+public:
+    explicit StagedRowsShown(ServerTableModel& table) : table_(table) { sinceShown_.start(); }
+    ~StagedRowsShown() { table_.ShowStagedRows(); }
+    void ShowWhenDue()
+    {
+        if (sinceShown_.elapsed() >= kRowRevealInterval.count()) {
+            table_.ShowStagedRows();
+            sinceShown_.restart();
+        }
+    }
+
+private:
+    ServerTableModel& table_;
+    QElapsedTimer sinceShown_;
+};
 
 } // namespace
 
@@ -33,6 +59,7 @@ void TForm1::sbGetListClick()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     LetWindowRepaint();
 
+    distanceNotice_.clear();
     try {
         if (!closed_)
             ReplaceRowsFromListServer();
@@ -44,6 +71,7 @@ void TForm1::sbGetListClick()
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
     gettingList_ = false;
+    TellWhyDistancesAreMissing();
 }
 
 void TForm1::ReplaceRowsFromListServer()
@@ -54,12 +82,35 @@ void TForm1::ReplaceRowsFromListServer()
     // Only a complete answer replaces the table: a failed download keeps the
     // old rows and their workers.
     serverTable->Clear();
+    StagedRowsShown reveal(*serverTable);
     for (const ServerEntry& entry : ParseServerList(answer)) {
-        const int row = serverTable->AppendRow(entry);
+        const int row = serverTable->StageRow(entry);
+        reveal.ShowWhenDue();
         LetWindowRepaint();
         if (closed_)
             return;  // the window closed meanwhile: start nothing that would outlive it
-        if (distanceMeterFactory_)
-            serverTable->SetDistanceMeter(row, distanceMeterFactory_(*serverTable, row, entry.ip));
+        StartDistanceMeter(row, entry.ip);
     }
+}
+
+void TForm1::StartDistanceMeter(int row, const std::string& ip)
+{
+    if (!distanceMeterFactory_)
+        return;
+    try {
+        serverTable->SetDistanceMeter(row, distanceMeterFactory_(*serverTable, row, ip));
+    } catch (const DistanceUnavailable& why) {
+        // The list is still worth having: the row is kept, unmeasured.
+        serverTable->SetDistance(row, {});
+        if (distanceNotice_.empty())
+            distanceNotice_ = why.what();
+    }
+}
+
+void TForm1::TellWhyDistancesAreMissing()
+{
+    if (distanceNotice_.empty() || distanceNoticeShown_ || closed_)
+        return;
+    distanceNoticeShown_ = true;
+    ShowMessage(this, QString::fromStdString(distanceNotice_));
 }

@@ -1,7 +1,9 @@
 #include "app/commandline.h"
+#include "app/distancemeasurement.h"
 #include "app/form1.h"
 #include "app/quimbrelapplication.h"
 #include "app/startup.h"
+#include "platform/openfilelimit.h"
 
 #include <QCoreApplication>
 
@@ -13,9 +15,12 @@ int main(int argc, char** argv)
         ApplyCommandLine(QCoreApplication::arguments());
         return 0;
     }
+    // Every measured server holds a socket: a long list needs many descriptors.
+    RaiseOpenFileLimit();
     QuimbrelApplication app(argc, argv);
     ApplyCommandLine(QuimbrelApplication::arguments());
     MainWindows windows = CreateMainWindows();
+    MeasureDistancesWithEchoes(*windows.form1);
     windows.form1->show();
     return QuimbrelApplication::exec();
 }

@@ -51,6 +51,14 @@ std::string WithoutColourMarkers(std::string_view text)
     return clean;
 }
 
+std::size_t CountLines(std::string_view answer)
+{
+    std::size_t lines = 0;
+    for (std::size_t at = answer.find("\r\n"); at != std::string_view::npos; at = answer.find("\r\n", at + 2))
+        ++lines;
+    return lines;
+}
+
 }  // namespace
 
 std::string FetchServerList(const std::string& host, const FetchOptions& options)
@@ -62,6 +70,8 @@ std::string FetchServerList(const std::string& host, const FetchOptions& options
     // The list server speaks first and only; we just listen until it closes.
     std::string answer = client.readUntilClose(options.maxBytes);
     client.close();
+    if (CountLines(answer) > options.maxLines)
+        throw TcpError("the list server sent more than " + std::to_string(options.maxLines) + " lines");
     return answer;
 }
 

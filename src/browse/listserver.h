@@ -25,11 +25,15 @@ struct FetchOptions {
     std::chrono::milliseconds overallTimeout = std::chrono::seconds(60);
     // Longest answer accepted; an endless answer must not exhaust memory.
     std::size_t maxBytes = 16u * 1024 * 1024;
+    // Most lines accepted: every line becomes a row with a thread of its own,
+    // so an answer of bare line ends must not make millions of them.
+    std::size_t maxLines = 10000;
 };
 
 // Connects to the list server on host, sends nothing, and returns everything
 // it sends until it closes the connection. Any failure (name not resolved,
-// refused, reset, time-out, answer too long) is thrown as a TcpError.
+// refused, reset, time-out, answer too long or of too many lines) is thrown
+// as a TcpError.
 std::string FetchServerList(const std::string& host, const FetchOptions& options = {});
 
 // One entry per CR LF-terminated line, in order, nothing filtered: an empty

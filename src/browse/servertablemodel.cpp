@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace {
 
 struct ColumnLayout {
@@ -28,7 +30,11 @@ QString ServerText(const std::string& text)
     return QString::fromStdU16String(Cp1252ToUtf16(text));
 }
 
-ServerTableModel::ServerTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+ServerTableModel::ServerTableModel(QObject* parent)
+    : QAbstractTableModel(parent),
+      distanceDelivery_([this](const DistanceDelivery::Texts& texts) { ApplyDistances(texts); })
+{
+}
 
 ServerTableModel::~ServerTableModel()
 {
@@ -49,7 +55,7 @@ bool ServerTableModel::IsRowJoinable(int row) const
 
 int ServerTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : shownRows_;
 }
 
 int ServerTableModel::columnCount(const QModelIndex& parent) const
@@ -102,11 +108,25 @@ Qt::ItemFlags ServerTableModel::flags(const QModelIndex& index) const
 
 int ServerTableModel::AppendRow(const ServerEntry& entry)
 {
-    const int row = rowCount();
-    beginInsertRows({}, row, row);
-    rows_.push_back(Row{entry, nullptr});
-    endInsertRows();
+    const int row = StageRow(entry);
+    ShowStagedRows();
     return row;
+}
+
+int ServerTableModel::StageRow(const ServerEntry& entry)
+{
+    rows_.push_back(Row{entry, nullptr});
+    return static_cast<int>(rows_.size()) - 1;
+}
+
+void ServerTableModel::ShowStagedRows()
+{
+    const int total = static_cast<int>(rows_.size());
+    if (shownRows_ == total)
+        return;
+    beginInsertRows({}, shownRows_, total - 1);
+    shownRows_ = total;
+    endInsertRows();
 }
 
 const ServerEntry& ServerTableModel::Entry(int row) const
@@ -126,11 +146,30 @@ bool ServerTableModel::HasDistanceMeter(int row) const
 
 void ServerTableModel::SetDistance(int row, const std::string& text)
 {
-    if (row < 0 || row >= rowCount())
-        return;
-    rows_[static_cast<size_t>(row)].entry.distance = text;
-    const QModelIndex cell = index(row, ColDistance);
-    emit dataChanged(cell, cell, {Qt::DisplayRole});
+    ApplyDistances({{row, text}});
+}
+
+void ServerTableModel::ApplyDistances(const DistanceDelivery::Texts& texts)
+{
+    int first = shownRows_;
+    int last = -1;
+    for (const auto& [row, text] : texts) {
+        if (row < 0 || row >= static_cast<int>(rows_.size()))
+            continue;
+        rows_[static_cast<size_t>(row)].entry.distance = text;
+        if (row < shownRows_) {
+            first = std::min(first, row);
+            last = std::max(last, row);
+        }
+    }
+    // One notice for the whole batch: the view repaints once.
+    if (last >= 0)
+        emit dataChanged(index(first, ColDistance), index(last, ColDistance), {Qt::DisplayRole});
+}
+
+std::shared_ptr<DistanceMailbox> ServerTableModel::OpenDistanceMailbox(int row)
+{
+    return distanceDelivery_.Open(row);
 }
 
 void ServerTableModel::StopDistanceMeters()
@@ -152,6 +191,7 @@ void ServerTableModel::Clear()
     StopDistanceMeters();
     beginResetModel();
     rows_.clear();
+    shownRows_ = 0;
     endResetModel();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browse/distancedelivery.h"
 #include "browse/distancemeter.h"
 #include "browse/serverentry.h"
 
@@ -31,13 +32,22 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Adds a row and shows it at once.
     int AppendRow(const ServerEntry& entry);
+    // Adds a row that views see only at the next ShowStagedRows, so that a
+    // long list is shown in a few steps instead of one repaint per row. The
+    // row's entry and distance may be used before.
+    int StageRow(const ServerEntry& entry);
+    void ShowStagedRows();
     const ServerEntry& Entry(int row) const;
     void SetDistanceMeter(int row, std::unique_ptr<DistanceMeter> meter);
     bool HasDistanceMeter(int row) const;
 
-    // The one change a distance worker makes to the table.
+    // The one change a distance worker makes to the table, on the window thread.
     void SetDistance(int row, const std::string& text);
+    // Where a row's worker posts its texts from its own thread; they are
+    // applied here, a batch at a time, until the mailbox is closed.
+    std::shared_ptr<DistanceMailbox> OpenDistanceMailbox(int row);
 
     // Asks every row's worker to stop, then waits for and destroys each in
     // table order. Rows stay.
@@ -55,8 +65,12 @@ private:
         ServerEntry entry;
         std::unique_ptr<DistanceMeter> distanceThread;
     };
+    void ApplyDistances(const DistanceDelivery::Texts& texts);
+
     std::vector<Row> rows_;
+    int shownRows_ = 0;  // rows_ beyond this are staged
     JoinablePredicate joinable_;
+    DistanceDelivery distanceDelivery_;
 };
 
 // Server texts are 8-bit text in the game's Windows code page; this is how they are shown.

@@ -2,6 +2,7 @@
 
 #include "net/echofilter.h"
 #include "net/echoidentifiers.h"
+#include "platform/rawnetcapability.h"
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
@@ -164,7 +165,11 @@ std::unique_ptr<EchoSocket> EchoSocket::OpenDatagram()
 
 std::unique_ptr<EchoSocket> EchoSocket::OpenRaw()
 {
-    const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    // The privilege is needed only to open the socket, so it is held no longer.
+    const int fd = [] {
+        ScopedRawNetCapability privileged;
+        return socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    }();
     if (fd < 0)
         return nullptr;
     const std::optional<std::uint16_t> identifier = EchoIdentifierPool::Process().Acquire();

@@ -1,0 +1,189 @@
+// The real main window measuring a thousand servers at once, offscreen.
+//
+//   bench_distance_window [raw|datagram] [servers=1000] [seconds=10]
+//
+// Runs as root inside a network namespace of its own (so that datagram echo
+// sockets can be allowed there without touching the system's settings), with the
+// demo list server on 127.0.0.1 serving servers on distinct 127.x addresses.
+// Prints: time until every row is shown, until every row shows a distance in
+// milliseconds, CPU share, threads and resident memory while measuring, the time
+// of a second "Get List" (stop every thread, refill) and of closing the window.
+
+#include "app/distancemeasurement.h"
+#include "app/form1.h"
+#include "app/quimbrelapplication.h"
+#include "app/startup.h"
+#include "browse/servertablemodel.h"
+#include "demo-servers/demolistserver.h"
+#include "demo-servers/samplelist.h"
+#include "platform/openfilelimit.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace {
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A field of /proc/self/status, such as "Threads" or "VmRSS" (in kB).
+long StatusField(const char* name)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(name) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::atol(line.c_str() + prefix.size());
+    return -1;
+}
+
+// A network namespace for this process with its loopback up, where every group
+// may open datagram echo sockets.
+bool EnterOwnNetwork(std::string& whyNot)
+{
+    if (unshare(CLONE_NEWNET) != 0) {
+        whyNot = std::string("cannot make a network namespace (run as root): ") + std::strerror(errno);
+        return false;
+    }
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    const bool up = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0
+                    && (request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP),
+                        ioctl(fd, SIOCSIFFLAGS, &request) == 0);
+    if (fd >= 0)
+        close(fd);
+    std::ofstream range("/proc/sys/net/ipv4/ping_group_range");
+    range << "0 2147483647";
+    range.flush();
+    if (!up || !range) {
+        whyNot = "cannot set up the namespace's loopback and ping_group_range";
+        return false;
+    }
+    return true;
+}
+
+// Runs the event loop until done() holds or limitMs pass; gives the time taken,
+// or -1 when it did not happen in time.
+template <typename Done>
+qint64 RunUntil(Done done, qint64 limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > limitMs)
+            return -1;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        usleep(1000);
+    }
+    return clock.elapsed();
+}
+
+bool AllMeasured(const ServerTableModel& table, int rows)
+{
+    static const QRegularExpression milliseconds(QStringLiteral("^\\d+ ms$"));
+    if (table.rowCount() != rows)
+        return false;
+    for (int row = 0; row < rows; ++row)
+        if (!milliseconds.match(table.Entry(row).distance.c_str()).hasMatch())
+            return false;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string kindText = argc > 1 ? argv[1] : "raw";
+    const EchoSocketKind kind = kindText == "datagram" ? EchoSocketKind::Datagram : EchoSocketKind::Raw;
+    const int servers = std::clamp(argc > 2 ? std::atoi(argv[2]) : 1000, 1, 10000);
+    const int seconds = std::clamp(argc > 3 ? std::atoi(argv[3]) : 10, 1, 120);
+
+    std::string whyNot;
+    if (!EnterOwnNetwork(whyNot)) {
+        std::fprintf(stderr, "%s\n", whyNot.c_str());
+        return 1;
+    }
+    const unsigned long fileLimit = RaiseOpenFileLimit();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir scratch;
+    qputenv("QUIMBREL_INI", (scratch.path() + "/Quimbrel.ini").toLocal8Bit());
+    qputenv("WINEPREFIX", scratch.path().toLocal8Bit());
+
+    QuimbrelApplication app(argc, argv);
+    MainWindows windows = CreateMainWindows();
+    TForm1& form = *windows.form1;
+    MeasureDistancesWithEchoes(form, kind);
+    form.show();
+
+    DemoListServer listServer("127.0.0.1", 0, SampleServerLines(static_cast<std::size_t>(servers)));
+    form.idCListServer().host = "127.0.0.1";
+    form.idCListServer().port = listServer.port();
+    ServerTableModel& table = *form.serverTable;
+    const long threadsBefore = StatusField("Threads");
+
+    std::printf("%d servers, %s echo sockets, open-file limit %lu\n", servers, kindText.c_str(), fileLimit);
+    QElapsedTimer clock;
+    clock.start();
+    form.sbGetListClick();
+    const qint64 rowsShown = clock.elapsed();
+    const qint64 firstDistances = RunUntil([&] { return AllMeasured(table, servers); }, 15000);
+    std::printf("first Get List: all %d rows shown after %lld ms, every row in ms after %lld ms%s\n",
+                table.rowCount(), static_cast<long long>(rowsShown),
+                static_cast<long long>(firstDistances < 0 ? -1 : rowsShown + firstDistances),
+                firstDistances < 0 ? " (NOT within 15 s)" : "");
+
+    // Steady state: every row measured once a second.
+    const double cpuBefore = CpuSeconds();
+    clock.restart();
+    long maxRss = 0;
+    RunUntil([&] {
+        maxRss = std::max(maxRss, StatusField("VmRSS"));
+        return clock.elapsed() >= seconds * 1000;
+    }, seconds * 1000 + 1000);
+    const double wall = static_cast<double>(clock.elapsed()) / 1000.0;
+    const double cpu = CpuSeconds() - cpuBefore;
+    std::printf("measuring for %.1f s: CPU %.3f s per second (%.1f %% of one core), threads %ld (%ld before), "
+                "RSS up to %.1f MiB\n",
+                wall, cpu / wall, 100.0 * cpu / wall, StatusField("Threads"), threadsBefore, maxRss / 1024.0);
+
+    // The table is reset right after the old rows' threads have all ended.
+    qint64 oldThreadsStopped = -1;
+    QObject::connect(&table, &QAbstractItemModel::modelReset, [&] { oldThreadsStopped = clock.elapsed(); });
+    clock.restart();
+    form.sbGetListClick();
+    const qint64 secondList = clock.elapsed();
+    const qint64 secondDistances = RunUntil([&] { return AllMeasured(table, servers); }, 15000);
+    std::printf("second Get List: download and stop of %d threads %lld ms, all rows shown after %lld ms, "
+                "every row in ms after %lld ms\n",
+                servers, static_cast<long long>(oldThreadsStopped), static_cast<long long>(secondList),
+                static_cast<long long>(secondDistances < 0 ? -1 : secondList + secondDistances));
+
+    clock.restart();
+    form.close();
+    const qint64 closing = clock.elapsed();
+    std::printf("closing the window with %d threads: %lld ms; threads left %ld\n", servers,
+                static_cast<long long>(closing), StatusField("Threads"));
+    return firstDistances < 0 || secondDistances < 0 ? 2 : 0;
+}

@@ -1,0 +1,91 @@
+#include "browse/distancedelivery.h"
+
+#include <algorithm>
+
+void DistanceMailbox::Post(std::string text)
+{
+    bool alreadyWaiting;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+        alreadyWaiting = pending_.has_value();
+        pending_ = std::move(text);
+    }
+    if (!alreadyWaiting)
+        delivery_.Waiting(shared_from_this());
+}
+
+std::optional<std::string> DistanceMailbox::Take()
+{
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return std::nullopt;
+    return std::exchange(pending_, std::nullopt);
+}
+
+void DistanceMailbox::Close()
+{
+    std::optional<std::string> last;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+        closed_ = true;
+        last = std::exchange(pending_, std::nullopt);
+    }
+    if (last)
+        delivery_.apply_({{row_, std::move(*last)}});
+}
+
+DistanceDelivery::DistanceDelivery(Apply apply, QObject* parent) : QObject(parent), apply_(std::move(apply))
+{
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &DistanceDelivery::Deliver);
+    sinceDelivery_.start();
+}
+
+std::shared_ptr<DistanceMailbox> DistanceDelivery::Open(int row)
+{
+    return std::shared_ptr<DistanceMailbox>(new DistanceMailbox(*this, row));
+}
+
+void DistanceDelivery::Waiting(std::shared_ptr<DistanceMailbox> mailbox)
+{
+    bool first;
+    {
+        std::lock_guard lock(mutex_);
+        first = waiting_.empty();
+        waiting_.push_back(std::move(mailbox));
+    }
+    // Only the first of a batch needs to wake the window thread; the others
+    // are collected by the same delivery.
+    if (first)
+        QMetaObject::invokeMethod(this, &DistanceDelivery::Schedule, Qt::QueuedConnection);
+}
+
+void DistanceDelivery::Schedule()
+{
+    if (timer_.isActive())
+        return;
+    const auto since = std::chrono::milliseconds(sinceDelivery_.elapsed());
+    timer_.start(std::max(std::chrono::milliseconds(0), Interval - since));
+}
+
+void DistanceDelivery::Deliver()
+{
+    std::vector<std::shared_ptr<DistanceMailbox>> waiting;
+    {
+        std::lock_guard lock(mutex_);
+        waiting.swap(waiting_);
+    }
+    Texts texts;
+    texts.reserve(waiting.size());
+    for (const auto& mailbox : waiting) {
+        if (std::optional<std::string> text = mailbox->Take())
+            texts.emplace_back(mailbox->row_, std::move(*text));
+    }
+    sinceDelivery_.restart();
+    if (!texts.empty())
+        apply_(texts);
+}

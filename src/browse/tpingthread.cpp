@@ -1,0 +1,66 @@
+#include "browse/tpingthread.h"
+
+#include "net/echoreply.h"
+#include "net/ping.h"
+
+std::string DistanceTextFor(std::int32_t replies, std::uint32_t roundTripMs, std::int32_t errorCode)
+{
+    // The reply's own status is not looked at: an answered echo shows its time.
+    if (replies != 0)
+        return std::to_string(roundTripMs) + " ms";
+    if (errorCode == static_cast<std::int32_t>(EchoStatus::TimedOut))
+        return "too far";
+    return {};
+}
+
+TPingThread::TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address,
+                         EchoSocketKind socketKind)
+    : WorkerThread(StackBytes), item_(std::move(Item)), pinger_(std::make_unique<TPing>(nullptr, socketKind))
+{
+    pinger_->SetAddress(address);
+    pinger_->SetTimeout(EchoTimeoutMs);
+    Start();
+}
+
+TPingThread::~TPingThread()
+{
+    RequestStop();
+    WaitUntilEnded();
+}
+
+void TPingThread::RequestStop()
+{
+    WorkerThread::RequestStop();
+}
+
+void TPingThread::WaitUntilEnded()
+{
+    Wait();
+    // The row may go once its owner has waited: nothing of ours may reach it later.
+    item_->Close();
+}
+
+void TPingThread::Execute()
+{
+    for (;;) {
+        const std::int32_t replies = pinger_->Ping();
+        const std::uint32_t roundTrip = pinger_->Reply().RoundTripTime;
+        distanceText_ = DistanceTextFor(replies, roundTrip, pinger_->ErrorCode());
+        item_->Post(distanceText_);
+
+        // A stop request is looked at only here and below: the echo and the wait
+        // are not cut short, so a stop takes at most one of them to be seen.
+        if (replies > 0 && !StopRequested()) {
+            const std::int64_t rest = SpacingMs - static_cast<std::int64_t>(roundTrip);
+            if (rest > 0)
+                Sleep(std::chrono::milliseconds(rest));
+        }
+        // After a time-out there is no wait: the echo itself took the second.
+        const std::int32_t code = pinger_->ErrorCode();
+        const bool goOn = code == static_cast<std::int32_t>(EchoStatus::Success)
+                          || code == static_cast<std::int32_t>(EchoStatus::TimedOut);
+        if (StopRequested() || !goOn)
+            break;
+    }
+    pinger_.reset();
+}

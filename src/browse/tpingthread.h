@@ -1,0 +1,56 @@
+#pragma once
+
+#include "browse/distancedelivery.h"
+#include "browse/distancemeter.h"
+#include "net/echosocketkind.h"
+#include "platform/workerthread.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TPing;
+
+// Measures one server row's distance, about once a second, for as long as the
+// row exists: one echo at a time, its round-trip time in milliseconds, "too far"
+// while the server does not answer, and an empty text (after which the thread
+// ends) when the echo cannot be sent at all.
+//
+// Created and destroyed on the window thread. Its texts reach the row through
+// the row's mailbox, so the thread never waits for the window thread.
+class TPingThread final : public WorkerThread, public DistanceMeter {
+public:
+    static constexpr std::int32_t EchoTimeoutMs = 1000;
+    static constexpr std::int64_t SpacingMs = 1000;
+    // Each thread only pings, so it needs little stack; a thousand of them must
+    // not reserve gigabytes.
+    static constexpr std::size_t StackBytes = 256 * 1024;
+
+    // Starts measuring address for the row behind Item. Raises TICMPException,
+    // before any thread runs, when no echo socket can be opened, and
+    // std::system_error when the system gives no more threads. The socket kind
+    // is left to the system unless a benchmark insists on one.
+    TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address,
+                EchoSocketKind socketKind = EchoSocketKind::Automatic);
+    // Stops and waits, if the owner has not done so.
+    ~TPingThread() override;
+
+    void RequestStop() override;
+    void WaitUntilEnded() override;
+
+    // The text of the last pass; read it only after the thread has ended.
+    const std::string& DistanceText() const { return distanceText_; }
+
+protected:
+    // The measuring loop (the thread body).
+    void Execute() override;
+
+private:
+    std::shared_ptr<DistanceMailbox> item_;
+    std::unique_ptr<TPing> pinger_;
+    std::string distanceText_;
+};
+
+// The text one echo leaves in the "Distance" column: replies gives the number of
+// replies, roundTripMs the first one's time, errorCode the echo's status.
+std::string DistanceTextFor(std::int32_t replies, std::uint32_t roundTripMs, std::int32_t errorCode);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+
+// A plain thread for a long-running worker: a stack of the size asked for, a stop
+// request that the worker looks at when it chooses, and no event loop or other
+// per-thread machinery, so that a thousand of them stay cheap. Started and waited
+// for by its owner; the object outlives the thread body.
+class WorkerThread {
+public:
+    explicit WorkerThread(std::size_t stackBytes);
+    // The owner must have waited for the thread (Wait) before destroying it.
+    virtual ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Runs Execute on the new thread. Raises std::system_error when the system
+    // gives no more threads.
+    void Start();
+    // Any thread.
+    void RequestStop() { stopRequested_.store(true); }
+    bool StopRequested() const { return stopRequested_.load(); }
+    // Blocks until Execute has returned; at once when it has, or never started.
+    void Wait();
+    // Execute has returned.
+    bool Finished() const { return finished_.load(); }
+
+protected:
+    virtual void Execute() = 0;
+    // Sleeps the whole time: a stop request does not cut it short.
+    static void Sleep(std::chrono::milliseconds duration);
+
+private:
+    static void* Body(void* self);
+
+    const std::size_t stackBytes_;
+    pthread_t thread_{};
+    bool started_ = false;
+    bool joined_ = false;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> finished_{false};
+};

@@ -1,0 +1,252 @@
+// Distances measured by the real echo threads, against servers on loopback and
+// in network namespaces of the test's own.
+#include "app/distancemeasurement.h"
+#include "app/form1.h"
+#include "app/startup.h"
+#include "browse/servertablemodel.h"
+#include "browse/tpingthread.h"
+#include "demo-servers/demolistserver.h"
+#include "net/icmp.h"
+#include "net/netlab.h"
+#include "support/messageboxwatcher.h"
+#include "support/tempini.h"
+#include "support/testmain.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <thread>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+namespace {
+
+const QRegularExpression kMilliseconds(QStringLiteral("^\\d+ ms$"));
+
+std::string Line(const std::string& ip, int n)
+{
+    return ip + ":10052 e" + std::to_string(n) + " public ctf 1.24   60 1/8 Server " + std::to_string(n);
+}
+
+bool CanMeasure()
+{
+    try {
+        TICMP probe;
+        return true;
+    } catch (const TICMPException&) {
+        return false;
+    }
+}
+
+// Moves the calling (window) thread into a network namespace for a while, so
+// that the sockets it opens, echo sockets included, belong there.
+class InsideNamespace {
+public:
+    explicit InsideNamespace(const NetworkNamespace& place)
+        : home_(open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
+    {
+        entered_ = home_ >= 0 && setns(place.Descriptor(), CLONE_NEWNET) == 0;
+    }
+    ~InsideNamespace()
+    {
+        if (entered_)
+            setns(home_, CLONE_NEWNET);
+        if (home_ >= 0)
+            close(home_);
+    }
+    bool Entered() const { return entered_; }
+
+private:
+    int home_;
+    bool entered_ = false;
+};
+
+} // namespace
+
+class DistanceTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir emptyPrefix_;
+    std::unique_ptr<TempIni> ini_;
+    MainWindows windows_;
+    std::vector<TPingThread*> threads_;  // made by the recording factory, owned by rows
+
+    TForm1& form() { return *windows_.form1; }
+    QString Distance(int row) { return form().serverTable->index(row, ColDistance).data().toString(); }
+
+    void GetListFrom(const DemoListServer& server)
+    {
+        form().idCListServer().host = server.address();
+        form().idCListServer().port = server.port();
+        form().sbGetList->click();
+    }
+
+    // Real echo threads, remembered so that a test can look at their state.
+    void RecordThreads()
+    {
+        threads_.clear();
+        form().SetDistanceMeterFactory([this](ServerTableModel& table, int row, const std::string& ip) {
+            auto thread = std::make_unique<TPingThread>(table.OpenDistanceMailbox(row), ip);
+            threads_.push_back(thread.get());
+            return thread;
+        });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("WINEPREFIX", emptyPrefix_.path().toLocal8Bit());
+        ini_ = std::make_unique<TempIni>();
+        windows_ = CreateMainWindows();
+        form().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form()));
+    }
+
+    void cleanupTestCase() { windows_ = {}; }
+
+    void loopbackServerGoesFromPingingToMilliseconds()
+    {
+        if (!CanMeasure())
+            QSKIP("no echo socket can be opened here (neither ping_group_range nor CAP_NET_RAW allow it)");
+        MeasureDistancesWithEchoes(form());
+        DemoListServer server("127.0.0.1", 0, {Line("127.0.0.1", 1), Line("127.0.0.2", 2)});
+        MessageBoxWatcher boxes;
+        GetListFrom(server);
+        QCOMPARE(form().serverTable->rowCount(), 2);
+        QVERIFY(form().serverTable->HasDistanceMeter(0));
+        QTRY_VERIFY_WITH_TIMEOUT(kMilliseconds.match(Distance(0)).hasMatch(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(kMilliseconds.match(Distance(1)).hasMatch(), 3000);
+        QVERIFY(boxes.seen().isEmpty());
+    }
+
+    void unusableAddressEmptiesTheDistanceAndEndsTheThread()
+    {
+        if (!CanMeasure())
+            QSKIP("no echo socket can be opened here");
+        RecordThreads();
+        // The broadcast text is no address an echo can go to: nothing is sent.
+        DemoListServer server("127.0.0.1", 0, {Line("255.255.255.255", 1), Line("127.0.0.1", 2)});
+        GetListFrom(server);
+        QCOMPARE(threads_.size(), size_t(2));
+        QTRY_VERIFY_WITH_TIMEOUT(threads_[0]->Finished(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(Distance(0), QString(), 1000);
+        QCOMPARE(threads_[0]->DistanceText(), std::string());
+        // Its neighbour goes on measuring.
+        QTRY_VERIFY_WITH_TIMEOUT(kMilliseconds.match(Distance(1)).hasMatch(), 3000);
+        QVERIFY(!threads_[1]->Finished());
+    }
+
+    void silentHostIsTooFarUntilItAnswersAgain()
+    {
+        if (!CanMeasure())
+            QSKIP("no echo socket can be opened here");
+        std::string whyNot;
+        const std::unique_ptr<NetworkNamespace> place = NetworkNamespace::Create(whyNot);
+        if (!place)
+            QSKIP(("needs a network namespace of its own: " + whyNot).c_str());
+        InsideNamespace inside(*place);
+        QVERIFY(inside.Entered());
+        MeasureDistancesWithEchoes(form());
+        DemoListServer server("127.0.0.1", 0, {Line("127.0.0.1", 1)});
+        GetListFrom(server);
+        QTRY_VERIFY_WITH_TIMEOUT(kMilliseconds.match(Distance(0)).hasMatch(), 3000);
+
+        QVERIFY(place->WriteSysctl("ipv4/icmp_echo_ignore_all", "1"));
+        QTRY_COMPARE_WITH_TIMEOUT(Distance(0), QStringLiteral("too far"), 4000);
+        QVERIFY(place->WriteSysctl("ipv4/icmp_echo_ignore_all", "0"));
+        QTRY_VERIFY_WITH_TIMEOUT(kMilliseconds.match(Distance(0)).hasMatch(), 4000);
+
+        // The rows measure inside the namespace: stop them before leaving it.
+        form().serverTable->Clear();
+    }
+
+    void tooLongAListKeepsTheOldTable()
+    {
+        form().SetDistanceMeterFactory({});
+        DemoListServer small("127.0.0.1", 0, {Line("127.0.0.1", 1)});
+        GetListFrom(small);
+        std::vector<std::string> lines(10001, Line("127.0.0.1", 7));
+        DemoListServer huge("127.0.0.1", 0, lines);
+        MessageBoxWatcher boxes;
+        GetListFrom(huge);
+        QCOMPARE(boxes.texts(), QStringList{"Error connecting to listserver"});
+        QCOMPARE(form().serverTable->rowCount(), 1);
+        lines.pop_back();
+        DemoListServer largest("127.0.0.1", 0, lines);
+        // The rows appear in batches, no more often than every 16 ms.
+        int batches = 0;
+        QMetaObject::Connection counting = connect(form().serverTable, &QAbstractItemModel::rowsInserted,
+                                                   [&batches] { ++batches; });
+        QElapsedTimer filling;
+        filling.start();
+        GetListFrom(largest);
+        const qint64 took = filling.elapsed();
+        disconnect(counting);
+        QCOMPARE(form().serverTable->rowCount(), 10000);
+        QVERIFY2(batches <= took / 16 + 2, qPrintable(QStringLiteral("%1 batches in %2 ms").arg(batches).arg(took)));
+    }
+
+    void workersTextsArriveInBatchesAndNotAfterTheMailboxCloses()
+    {
+        ServerTableModel table;
+        table.AppendRow(ServerEntry{});
+        table.AppendRow(ServerEntry{});
+        int notices = 0;
+        connect(&table, &QAbstractItemModel::dataChanged, [&notices] { ++notices; });
+        std::shared_ptr<DistanceMailbox> first = table.OpenDistanceMailbox(0);
+        std::shared_ptr<DistanceMailbox> second = table.OpenDistanceMailbox(1);
+        std::thread worker([&] {
+            for (int i = 1; i <= 2000; ++i) {
+                first->Post(std::to_string(i) + " ms");
+                second->Post(std::to_string(i + 1) + " ms");
+            }
+        });
+        worker.join();
+        // Only the latest texts are shown, both in one notice.
+        QTRY_COMPARE(table.Entry(1).distance, std::string("2001 ms"));
+        QCOMPARE(table.Entry(0).distance, std::string("2000 ms"));
+        QCOMPARE(notices, 1);
+
+        // A text still waiting when the owner closes is applied then; nothing after.
+        first->Post("too far");
+        first->Close();
+        QCOMPARE(table.Entry(0).distance, std::string("too far"));
+        first->Post("7 ms");
+        second->Post("8 ms");
+        QTRY_COMPARE(table.Entry(1).distance, std::string("8 ms"));
+        QCOMPARE(table.Entry(0).distance, std::string("too far"));
+    }
+
+    // Last: it closes the window.
+    void closeWithManyMeasuringThreadsEndsWithinASecond()
+    {
+        if (!CanMeasure())
+            QSKIP("no echo socket can be opened here");
+        RecordThreads();
+        constexpr int kRows = 200;
+        std::vector<std::string> lines;
+        for (int i = 0; i < kRows; ++i)
+            lines.push_back(Line("127.20." + std::to_string(i / 100) + "." + std::to_string(i % 100 + 1), i));
+        DemoListServer server("127.0.0.1", 0, lines);
+        GetListFrom(server);
+        QCOMPARE(form().serverTable->rowCount(), kRows);
+        QTRY_VERIFY_WITH_TIMEOUT(kMilliseconds.match(Distance(kRows - 1)).hasMatch(), 5000);
+
+        QElapsedTimer stopping;
+        stopping.start();
+        QVERIFY(form().close());
+        const qint64 took = stopping.elapsed();
+        QVERIFY2(took < 2000, qPrintable(QStringLiteral("closing took %1 ms").arg(took)));
+        // Every thread was waited for and destroyed by its row.
+        for (int row = 0; row < kRows; ++row)
+            QVERIFY(!form().serverTable->HasDistanceMeter(row));
+    }
+};
+
+QUIMBREL_TEST_MAIN(DistanceTest)
+#include "distance_test.moc"
