@@ -1,5 +1,5 @@
 #include "launch/installations.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/registry_testprefix.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/registry_testprefix.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/winereg_file.h"
+#include "platform/registry/winereg_file.h"
 
 #include <filesystem>
 #include <memory>

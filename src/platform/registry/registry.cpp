@@ -1,8 +1,8 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include "platform/cp1252.h"
-#include "platform/registry_hivefile.h"
-#include "platform/winereg_strings.h"
+#include "platform/registry/registry_hivefile.h"
+#include "platform/registry/winereg_strings.h"
 
 #include <cstdlib>
 #include <pwd.h>

@@ -1,6 +1,6 @@
-#include "platform/registry_hivefile.h"
+#include "platform/registry/registry_hivefile.h"
 
-#include "platform/registry_error.h"
+#include "platform/registry/registry_error.h"
 
 #include <cerrno>
 #include <chrono>

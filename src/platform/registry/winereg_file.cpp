@@ -1,9 +1,9 @@
-#include "platform/winereg_file.h"
+#include "platform/registry/winereg_file.h"
 
 #include "platform/int32text.h"
 
-#include "platform/registry_error.h"
-#include "platform/winereg_strings.h"
+#include "platform/registry/registry_error.h"
+#include "platform/registry/winereg_strings.h"
 
 #include <algorithm>
 #include <cstdio>

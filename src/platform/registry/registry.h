@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/registry_error.h"
+#include "platform/registry/registry_error.h"
 
 #include <cstdint>
 #include <filesystem>
