@@ -1,6 +1,8 @@
 // Draws the program's pictures into a folder at build time, so that every
 // picture the program shows is made from this source.
 //   draw-art OUTPUT_DIR
+#include "palette.h"
+
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -85,5 +87,6 @@ int main(int argc, char** argv)
     QDir().mkpath(folder);
     bool ok = Save(DrawIcon(32), folder + QStringLiteral("/quimbrel-icon.png"));
     ok = Save(DrawIcon(64), folder + QStringLiteral("/quimbrel-icon-64.png")) && ok;
+    ok = Save(DrawPalette(), folder + QStringLiteral("/palette.bmp")) && ok;
     return ok ? 0 : 1;
 }
