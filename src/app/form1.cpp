@@ -50,7 +50,17 @@ void TForm1::SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette)
 {
     frmPlayerList_ = playerList;
     frmPalette_ = palette;
+    // The button follows the window at once, also when its own close button
+    // hides it.
+    if (frmPalette_)
+        connect(frmPalette_, &TfrmPalette::VisibilityChanged, this, &TForm1::acTogglePaletteUpdate);
     UpdateActions();
+}
+
+void TForm1::SetOldColors()
+{
+    for (std::uint32_t k = 1; k <= OldColors.size(); ++k)
+        OldColors[k - 1] = k * 65793u;
 }
 
 std::string TForm1::ExecutableFor(GameVersion version) const
