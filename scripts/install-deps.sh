@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev googletest
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   iproute2 nftables procps
+  wine  # the game runs under Wine; the profile tests ask its registry tool
 )
 
 missing=()
