@@ -50,12 +50,22 @@ void TForm1::SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette)
 {
     frmPlayerList_ = playerList;
     frmPalette_ = palette;
+    // The button follows the window at once, also when its own close button
+    // hides it.
+    if (frmPalette_)
+        connect(frmPalette_, &TfrmPalette::VisibilityChanged, this, &TForm1::acTogglePaletteUpdate);
     UpdateActions();
 }
 
 QLineEdit* TForm1::ExecutableEdit(GameVersion version) const
 {
     return version == GameVersion::V121 ? edZarn121cmd : version == GameVersion::V124 ? edZarn124cmd : edZarn124xcmd;
+}
+
+void TForm1::SetOldColors()
+{
+    for (std::uint32_t k = 1; k <= OldColors.size(); ++k)
+        OldColors[k - 1] = k * 65793u;
 }
 
 std::string TForm1::ExecutableFor(GameVersion version) const

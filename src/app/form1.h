@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -48,6 +50,9 @@ public:
     void FormCreate();
     // The tool windows, created after this one; positions are stored with ours.
     void SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette);
+
+    // Fills OldColors; the palette window calls it when it is created.
+    void SetOldColors();
 
     void ReadIniFile();
     void WriteIniFile();
@@ -150,6 +155,10 @@ public:
     QAction* acServerInfo = nullptr;
     QAction* acStartGame = nullptr;
     QAction* acTogglePalette = nullptr;
+
+    // The greys RGB(k, k, k), k = 1 .. 32, that the character pictures hold
+    // where the four colours go: colour s owns entries 8(s-1) .. 8s-1.
+    std::array<std::uint32_t, 32> OldColors{};
 
 private:
     ListServerClient idCListServer_;

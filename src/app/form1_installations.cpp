@@ -3,7 +3,7 @@
 
 #include "launch/installations.h"
 #include "platform/cp1252.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/winepaths.h"
 
 #include <QFile>

@@ -15,7 +15,8 @@ MainWindows CreateMainWindows()
         ShowErrorBox(windows.form1.get(), QString::fromLocal8Bit(error.what()));
     }
     windows.frmPlayerList = new TfrmPlayerList(windows.form1.get());
-    windows.frmPalette = new TfrmPalette(windows.form1.get());
+    TForm1* form1 = windows.form1.get();
+    windows.frmPalette = new TfrmPalette(form1, [form1] { form1->SetOldColors(); });
     windows.form1->SetToolWindows(windows.frmPlayerList, windows.frmPalette);
     try {
         windows.form1->ReadIniFile();

@@ -1,6 +1,6 @@
 #include "launch/installations.h"
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <string_view>
 

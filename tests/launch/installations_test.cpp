@@ -1,5 +1,5 @@
 #include "launch/installations.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/registry_testprefix.h"
 
 #include <gtest/gtest.h>
@@ -101,7 +101,8 @@ TEST(FindGameInstallations, RegistryTroubleEndsTheScanKeepingWhatWasFound)
                                    + Installation("Zarn Tumblewick 2 z", Version("1.24") + InstallDir("Z\\\\"));
     EXPECT_EQ(Scan(binaryFolder), ExecutablePaths{});
 
-    // A damaged registry file fills nothing and raises nothing.
+    // A folder value that cannot be read is skipped, like an absent one: it
+    // fills nothing and raises nothing.
     const ExecutablePaths configured{{GameVersion::V124x, "x.exe"}};
     EXPECT_EQ(Scan(Installation("Zarn Tumblewick 2", Version("1.24") + "\"InstallDir\"=\"cut off"), configured),
               configured);

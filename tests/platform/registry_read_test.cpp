@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/registry_testprefix.h"
 
 #include <gtest/gtest.h>
@@ -189,30 +189,11 @@ TEST(RegistryRead, AMissingPrefixOrFileIsAnEmptyRegistry)
     EXPECT_TRUE(onlyMachine.OpenKey(RegistryHive::LocalMachine, "Software"));
 }
 
-TEST(RegistryRead, DamagedFilesAreReportedAsFailures)
+TEST(RegistryRead, OnlyAFileWithoutTheHeaderIsAFailure)
 {
-    const std::string key = "\n[Software\\\\Zarn] 1\n";
-    const std::vector<std::string> damaged{
-        "WINE REGISTRY Version 1\n" + key,
-        "REGEDIT4\n" + key,
-        UserRegHeader() + key + "\"Blob\"=hex:01,02,\\\n",                // continuation cut off
-        UserRegHeader() + key + "\"Name\"=\"no closing quote\n",
-        UserRegHeader() + key + "\"Name\"=\"text\" trailing\n",
-        UserRegHeader() + key + "\"Name=\"x\"\n",
-        UserRegHeader() + key + "\"Blob\"=hex:01,zz\n",
-        UserRegHeader() + key + "\"Blob\"=hex:123\n",
-        UserRegHeader() + key + "\"Count\"=dword:123456789\n",
-        UserRegHeader() + key + "\"Count\"=dword:\n",
-        UserRegHeader() + key + "\"Kind\"=hex(zz):00\n",
-        UserRegHeader() + key + "\"Kind\"=weird:00\n",
-        UserRegHeader() + key + "\"Name\" \"x\"\n",
-        UserRegHeader() + "\"Orphan\"=\"value before any key\"\n",
-        UserRegHeader() + "[Software\\\\Zarn 1\n",
-        UserRegHeader() + "[Software\\\\Zarn] 1 garbage\n",
-        UserRegHeader() + key + "garbage line\n",
-        UserRegHeader() + key + std::string("\"Name\"=\"a\0b\"\n", 13),   // zeroed blocks after a crash
-    };
-    for (const std::string& text : damaged) {
+    const std::string key = "\n[Software\\\\Zarn] 1\n\"Name\"=\"x\"\n";
+    for (const std::string& text : {"WINE REGISTRY Version 1\n" + key, "REGEDIT4\n" + key,
+                                     std::string("\0\0\0\0\n", 5) + UserRegHeader() + key}) {
         SCOPED_TRACE(text);
         TestPrefix prefix;
         prefix.Write("user.reg", text);
@@ -220,6 +201,59 @@ TEST(RegistryRead, DamagedFilesAreReportedAsFailures)
         EXPECT_THROW(registry.OpenKey(RegistryHive::CurrentUser, "Software\\Zarn"), RegistryError);
         EXPECT_EQ(prefix.Read("user.reg"), text);
     }
+}
+
+TEST(RegistryRead, ADamagedLineIsSkippedAndTheRestStillReads)
+{
+    // Each of these lines alone cannot be read; Wine skips it and so do we.
+    const std::vector<std::string> damaged{
+        "\"Name\"=\"no closing quote\n",
+        "\"Name\"=\"text\" trailing\n",
+        "\"Name=\"x\"\n",
+        "\"Blob\"=hex:01,zz\n",
+        "\"Blob\"=hex:123\n",
+        "\"Count\"=dword:123456789\n",
+        "\"Count\"=dword:\n",
+        "\"Kind\"=hex(zz):00\n",
+        "\"Kind\"=weird:00\n",
+        "\"Name\" \"x\"\n",
+        "garbage line\n",
+        std::string("\"Name\"=\"a\0b\"\n", 13),
+        std::string(300, '\0') + "\n",
+        "\"Blob\"=hex:01,\\\n  zz,02\n",              // bad on its continuation line
+        "\"Blob\"=hex:01,\\\n\"Name\"=\"taken as data\"\n", // the next line is swallowed, as Wine does
+    };
+    for (const std::string& line : damaged) {
+        SCOPED_TRACE(line);
+        TestPrefix prefix;
+        prefix.Write("user.reg", UserRegHeader() + "\n[Software\\\\Zarn] 1\n\"Before\"=\"b\"\n" + line
+                                     + "\"After\"=dword:00000007\n\n[Software\\\\Next] 2\n\"Here\"=\"h\"\n");
+        Registry registry(prefix.Path());
+        auto key = registry.OpenKey(RegistryHive::CurrentUser, "Software\\Zarn");
+        ASSERT_TRUE(key);
+        EXPECT_EQ(key->ReadString("Before"), "b");
+        EXPECT_EQ(key->ReadValue("After")->data, (std::vector<std::uint8_t>{7, 0, 0, 0}));
+        EXPECT_FALSE(key->ReadValue("Name"));
+        EXPECT_FALSE(key->ReadValue("Blob"));
+        EXPECT_FALSE(key->ReadValue("Count"));
+        EXPECT_EQ(registry.OpenKey(RegistryHive::CurrentUser, "Software\\Next")->ReadString("Here"), "h");
+    }
+
+    // The values under a damaged key line belong to no key: they do not
+    // slip into the key before it.
+    TestPrefix prefix;
+    prefix.Write("user.reg", UserRegHeader() + "\n[Software\\\\Zarn] 1\n\"A\"=\"a\"\n\n[Software\\\\Broken 2\n"
+                                 "#time=1\n\"B\"=\"b\"\n\n[Software\\\\Next] 3 ignored text\n\"C\"=\"c\"\n"
+                                 "\"Orphan\"=hex:01,\\\n");
+    Registry registry(prefix.Path());
+    auto zarn = registry.OpenKey(RegistryHive::CurrentUser, "Software\\Zarn");
+    EXPECT_EQ(zarn->ReadString("A"), "a");
+    EXPECT_FALSE(zarn->ReadValue("B"));
+    EXPECT_EQ(registry.OpenKey(RegistryHive::CurrentUser, "Software")->SubkeyNames(),
+              (std::vector<std::string>{"Next", "Zarn"}));
+    auto next = registry.OpenKey(RegistryHive::CurrentUser, "Software\\Next");
+    EXPECT_EQ(next->ReadString("C"), "c");
+    EXPECT_FALSE(next->ReadValue("Orphan"));
 }
 
 TEST(RegistryRead, HostileNestingAndLongNamesAreHandled)

@@ -1,9 +1,10 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/registry_testprefix.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <regex>
 #include <sys/stat.h>
 
 namespace {
@@ -190,8 +191,8 @@ TEST(RegistryWrite, RefusedWritesLeaveTheFileAsItWas)
     EXPECT_EQ(st.st_mode & 07777, 0444u);
     ASSERT_EQ(::chmod(prefix.File("user.reg").c_str(), 0644), 0);
 
-    // The file was damaged after the key was opened.
-    const std::string damaged = Profiles + "\"Tail\"=hex:01,\\\n";
+    // The file stopped being a registry file after the key was opened.
+    const std::string damaged = std::string(64, '\0') + Profiles;
     prefix.Write("user.reg", damaged);
     EXPECT_THROW(key->WriteString("Name", "New"), RegistryError);
     EXPECT_EQ(prefix.Read("user.reg"), damaged);
@@ -351,6 +352,60 @@ TEST(RegistryWrite, ARepeatedKeySectionIsChangedWhereTheValueIs)
     const std::string written = prefix.Read("user.reg");
     EXPECT_LT(written.find("\"A\"=\"changed\""), written.find("[Software\\\\Other]"));
     EXPECT_GT(written.find("\"C\"=\"new\""), written.find("\"B\"=\"second\""));
+}
+
+TEST(RegistryWrite, UnreadableLinesAreKeptByteForByte)
+{
+    TestPrefix prefix;
+    const std::string before = UserRegHeader() + "\n[Software\\\\Zarn] 1\n#time=1\n\"Bad\"=hex:01,zz\n"
+                               "\"Name\"=\"Old\"\r\ngarbage \x01\xff line\n" + std::string("\"Z\"=\"a\0b\"\n", 11)
+                               + "\n[Software\\\\Broken 2\n\"Name\"=\"orphan\"\n\n[Software\\\\Last] 3\n"
+                                 "\"Cut\"=hex:01,\\\n";
+    prefix.Write("user.reg", before);
+    Registry registry(prefix.Path());
+    auto zarn = registry.OpenKey(RegistryHive::CurrentUser, "Software\\Zarn", RegistryAccess::ReadWrite);
+    zarn->WriteString("Name", "New");
+    zarn->WriteString("Added", "x");
+    registry.OpenKey(RegistryHive::CurrentUser, "Software\\Last", RegistryAccess::ReadWrite)->WriteString("V", "v");
+
+    std::string expected = Replace(before, "\"Name\"=\"Old\"\r\n", "\"Added\"=\"x\"\n\"Name\"=\"New\"\n");
+    expected = Replace(expected, "[Software\\\\Zarn] 1\n#time=1\n", "[Software\\\\Zarn] <seconds>\n#time=<ticks>\n");
+    expected = Replace(expected, "[Software\\\\Last] 3\n", "[Software\\\\Last] <seconds>\n\"V\"=\"v\"\n");
+    Stamp stamp;
+    std::string after = MaskStamps(prefix.Read("user.reg"), "[Software\\\\Zarn]", stamp);
+    after = MaskStamps(after, "[Software\\\\Last]", stamp);
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(registry.OpenKey(RegistryHive::CurrentUser, "Software\\Zarn")->ReadString("Name"), "New");
+}
+
+TEST(RegistryWrite, FilesEndingMidLineTakeAWrite)
+{
+    struct Case {
+        std::string text;  // ends inside the key Software\Last
+        std::string end;   // pattern of the file's end after writing "V"="v"
+    };
+    const std::string crlfHead = "WINE REGISTRY Version 2\r\n#arch=win32\r\n\r\n";
+    const std::vector<Case> cases{
+        // A CR LF file whose last line ends in a lone CR.
+        {crlfHead + "[Software\\\\Last] 1\r\n\"A\"=\"a\"\r", R"(\] \d+\r\n"A"="a"\r\n"V"="v"\r\n$)"},
+        // A key line at the very end, without time stamp or line end.
+        {UserRegHeader() + "\n[Software\\\\Last]", R"(\] \d+\n"V"="v"\n$)"},
+        {crlfHead + "[Software\\\\Last]\r", R"(\] \d+\r\n"V"="v"\r\n$)"},
+        {UserRegHeader() + "\n[Software\\\\Last] 1\n#time=1", R"(\] \d+\n#time=[0-9a-f]+\n"V"="v"\n$)"},
+        {UserRegHeader() + "\n[Software\\\\Last] 1\n\"Cut\"=hex:01,\\", R"(\] \d+\n"V"="v"\n"Cut"=hex:01,\\$)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        TestPrefix prefix;
+        prefix.Write("user.reg", c.text);
+        Registry registry(prefix.Path());
+        auto key = registry.OpenKey(RegistryHive::CurrentUser, "Software\\Last", RegistryAccess::ReadWrite);
+        ASSERT_TRUE(key);
+        ASSERT_NO_THROW(key->WriteString("V", "v"));
+        const std::string after = prefix.Read("user.reg");
+        EXPECT_TRUE(std::regex_search(after, std::regex(R"(\[Software\\\\Last)" + c.end))) << after;
+        EXPECT_EQ(Registry(prefix.Path()).OpenKey(RegistryHive::CurrentUser, "Software\\Last")->ReadString("V"), "v");
+    }
 }
 
 // Builds a registry file of about `size` bytes: many keys with a few values,

@@ -1,6 +1,8 @@
 // Draws the program's pictures into a folder at build time, so that every
 // picture the program shows is made from this source.
 //   draw-art OUTPUT_DIR
+#include "palette.h"
+
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -85,6 +87,7 @@ int main(int argc, char** argv)
     QDir().mkpath(folder);
     bool ok = Save(DrawIcon(32), folder + QStringLiteral("/quimbrel-icon.png"));
     ok = Save(DrawIcon(64), folder + QStringLiteral("/quimbrel-icon-64.png")) && ok;
+    ok = Save(DrawPalette(), folder + QStringLiteral("/palette.bmp")) && ok;
     // The icon theme's usual sizes, for the installed desktop entry.
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString sizeFolder = folder + QStringLiteral("/hicolor/%1x%1/apps").arg(size);

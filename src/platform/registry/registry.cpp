@@ -1,8 +1,9 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include "platform/cp1252.h"
-#include "platform/registry_hivefile.h"
-#include "platform/winereg_strings.h"
+#include "platform/registry/registry_hivefile.h"
+#include "platform/registry/wineserver_lock.h"
+#include "platform/registry/winereg_strings.h"
 
 #include <cstdlib>
 #include <pwd.h>
@@ -143,6 +144,8 @@ std::filesystem::path Registry::DefaultPrefix()
         return std::filesystem::path(user->pw_dir) / ".wine";
     return ".wine";
 }
+
+bool Registry::InUseByWine() const { return WineServerRunning(prefix_); }
 
 std::optional<RegistryKey> Registry::OpenKey(RegistryHive hive, std::string_view path,
                                              RegistryAccess access) const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/registry_error.h"
+#include "platform/registry/registry_error.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -65,7 +65,8 @@ public:
 
     // Write a string value (with its terminating zero) or a binary value.
     // The key must be open for writing. Only this value and the key's time
-    // stamp change in the registry file.
+    // stamp change in the registry file. Throws RegistryInUseError, writing
+    // nothing, while Wine programs of the prefix run.
     void WriteString(std::string_view name, std::string_view text);
     void WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes);
 
@@ -91,9 +92,8 @@ private:
 // for one thread (the window thread); keys and copies are not synchronised.
 //
 // Wine's server holds a prefix's registry in memory while any Wine program
-// runs in it and writes it back later, so changes made here while the game
-// runs are lost when the server saves, and the game sees them only on its
-// next start.
+// runs in it and writes it back later, so a change made then would be lost
+// when the server saves: writes are refused while it runs.
 class Registry {
 public:
     // The registry of the prefix folder `prefix`. A missing folder or file is
@@ -104,6 +104,10 @@ public:
     static std::filesystem::path DefaultPrefix();
 
     const std::filesystem::path& Prefix() const { return prefix_; }
+
+    // Whether Wine programs of this prefix run now; writes are refused then
+    // (RegistryInUseError), since Wine would undo them.
+    bool InUseByWine() const;
 
     // Opens an existing key; a key is never created. `path` is relative to
     // the hive's root, with components separated by backslashes; a leading

@@ -61,11 +61,16 @@ public:
     WineRegFile& operator=(WineRegFile&&) noexcept;
     ~WineRegFile();
 
-    // Throws RegistryError naming the line when the text is not a registry
-    // file or is damaged (a NUL byte, an unknown line, a truncated value).
+    // Reads a registry file as Wine does: a line that cannot be read (an
+    // unknown line, a truncated value, a NUL byte, a value after a damaged
+    // key line) is skipped and counted, and stays in the text as it was.
+    // Throws RegistryError only when the text is not a registry file at all
+    // (its first line is not the header).
     static WineRegFile Parse(std::string text);
 
     const std::string& Text() const { return text_; }
+    // How many lines (or values spread over several lines) were skipped.
+    std::size_t UnreadLines() const { return unreadLines_; }
     bool IsWin64() const { return win64_; }
 
     // The key at `path` (components in any letter case), or nullptr.
@@ -92,7 +97,11 @@ private:
         std::size_t begin;
         std::size_t end;
         std::string replacement;
+        bool wholeLines = false; // inserts lines of its own, rather than changing a line
     };
+
+    Section* ReadKeyLine(std::string_view content, std::size_t start, std::size_t lineBegin,
+                         std::size_t contentEnd, std::size_t next);
 
     static void Dismantle(Node& root) noexcept;
     const Value* FindValueIn(const Node& key, std::u16string_view name, const Section** foundIn) const;
@@ -104,6 +113,7 @@ private:
     std::string text_;
     bool win64_ = false;
     bool crlf_ = false;
+    std::size_t unreadLines_ = 0;
     Node root_;
     std::vector<Section> sections_;
 };

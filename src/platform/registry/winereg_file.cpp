@@ -1,9 +1,9 @@
-#include "platform/winereg_file.h"
+#include "platform/registry/winereg_file.h"
 
 #include "platform/int32text.h"
 
-#include "platform/registry_error.h"
-#include "platform/winereg_strings.h"
+#include "platform/registry/registry_error.h"
+#include "platform/registry/winereg_strings.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -43,9 +43,15 @@ std::vector<Line> SplitLines(const std::string& text)
     return lines;
 }
 
-[[noreturn]] void Fail(std::size_t lineIndex, const std::string& what)
+// A line that cannot be read, like Wine we skip it. `lastLine` is the last
+// line the failed item took (a value continued over several lines).
+struct UnreadableLine {
+    std::size_t lastLine;
+};
+
+[[noreturn]] void Fail(std::size_t lineIndex, const char* /*why*/)
 {
-    throw RegistryError("registry file line " + std::to_string(lineIndex + 1) + ": " + what);
+    throw UnreadableLine{lineIndex};
 }
 
 std::size_t SkipBlanks(std::string_view s, std::size_t p)
@@ -247,8 +253,6 @@ WineRegFile WineRegFile::Parse(std::string text)
     const std::string& t = file.text_;
     if (t.empty())
         return file;
-    if (t.find('\0') != std::string::npos)
-        throw RegistryError("registry file contains NUL bytes");
 
     const std::vector<Line> lines = SplitLines(t);
     auto contentOf = [&](std::size_t index) {
@@ -258,83 +262,103 @@ WineRegFile WineRegFile::Parse(std::string text)
         throw RegistryError("not a Wine registry file (unknown header line)");
     file.crlf_ = lines[0].next - lines[0].contentEnd == 2;
 
+    // Like Wine, a line that cannot be read is skipped and the rest of the
+    // file still counts; its bytes stay in the text, so writes keep them.
+    // After a damaged key line its values belong to no key, as in Wine.
     Section* section = nullptr;
+    bool afterDamagedKey = false;
     for (std::size_t index = 1; index < lines.size(); ++index) {
         const std::string_view content = contentOf(index);
         const std::size_t start = SkipBlanks(content, 0);
         if (start == content.size() || content[start] == ';')
             continue;
-
-        switch (content[start]) {
-        case '[': {
-            std::size_t pos = start + 1;
-            auto path = ParseEscapedString(content, pos, ']');
-            if (!path)
-                Fail(index, "key name without closing bracket");
-            std::size_t tail = SkipBlanks(content, pos);
-            while (tail < content.size() && content[tail] >= '0' && content[tail] <= '9')
-                ++tail;
-            if (!OnlyBlanksFrom(content, tail))
-                Fail(index, "unexpected text after a key name");
-
-            Node* node = &file.root_;
-            for (std::u16string& component : SplitKeyPath(*path)) {
-                auto [it, inserted] = node->children.try_emplace(FoldName(component));
-                if (inserted) {
-                    it->second = std::make_unique<Node>();
-                    it->second->name = std::move(component);
+        try {
+            // Blocks of zeros are what a crash mid-write leaves behind.
+            if (content.find('\0') != std::string_view::npos)
+                Fail(index, "NUL bytes");
+            switch (content[start]) {
+            case '[':
+                section = nullptr;
+                afterDamagedKey = true;
+                section = file.ReadKeyLine(content, start, lines[index].begin, lines[index].contentEnd,
+                                           lines[index].next);
+                if (section == nullptr)
+                    Fail(index, "key name without closing bracket");
+                afterDamagedKey = false;
+                break;
+            case '#':
+                if (section == nullptr) {
+                    if (afterDamagedKey)
+                        break;
+                    if (content.substr(start) == "#arch=win64")
+                        file.win64_ = true;
+                    else if (content.substr(start) == "#arch=win32")
+                        file.win64_ = false;
+                } else {
+                    if (content.substr(start).starts_with("#time="))
+                        section->timeLine = std::make_pair(lines[index].begin, lines[index].contentEnd);
+                    section->contentEnd = lines[index].next;
                 }
-                node = it->second.get();
-            }
-            node->sections.push_back(file.sections_.size());
-            Section& added = file.sections_.emplace_back();
-            added.lineBegin = lines[index].begin;
-            added.tailBegin = lines[index].begin + pos;
-            added.lineEnd = lines[index].contentEnd;
-            added.contentEnd = lines[index].next;
-            section = &added;
-            break;
-        }
-        case '#':
-            if (section == nullptr) {
-                if (content.substr(start) == "#arch=win64")
-                    file.win64_ = true;
-                else if (content.substr(start) == "#arch=win32")
-                    file.win64_ = false;
-            } else {
-                if (content.substr(start).starts_with("#time="))
-                    section->timeLine = std::make_pair(lines[index].begin, lines[index].contentEnd);
+                break;
+            case '@':
+            case '"': {
+                if (section == nullptr)
+                    Fail(index, "value outside of any key");
+                Value value;
+                value.begin = lines[index].begin;
+                std::size_t pos = start + 1;
+                if (content[start] == '"') {
+                    auto name = ParseEscapedString(content, pos, '"');
+                    if (!name)
+                        Fail(index, "value name without closing quote");
+                    value.name = std::move(*name);
+                }
+                pos = SkipBlanks(content, pos);
+                if (pos >= content.size() || content[pos] != '=')
+                    Fail(index, "value without '='");
+                pos = SkipBlanks(content, pos + 1);
+                ReadValueData(t, lines, index, pos, value);
+                value.end = lines[index].next;
                 section->contentEnd = lines[index].next;
+                section->values.push_back(std::move(value));
+                break;
             }
-            break;
-        case '@':
-        case '"': {
-            if (section == nullptr)
-                Fail(index, "value outside of any key");
-            Value value;
-            value.begin = lines[index].begin;
-            std::size_t pos = start + 1;
-            if (content[start] == '"') {
-                auto name = ParseEscapedString(content, pos, '"');
-                if (!name)
-                    Fail(index, "value name without closing quote");
-                value.name = std::move(*name);
+            default:
+                Fail(index, "unrecognised line");
             }
-            pos = SkipBlanks(content, pos);
-            if (pos >= content.size() || content[pos] != '=')
-                Fail(index, "value without '='");
-            pos = SkipBlanks(content, pos + 1);
-            ReadValueData(t, lines, index, pos, value);
-            value.end = lines[index].next;
-            section->contentEnd = lines[index].next;
-            section->values.push_back(std::move(value));
-            break;
-        }
-        default:
-            Fail(index, "unrecognised line");
+        } catch (const UnreadableLine& unreadable) {
+            index = unreadable.lastLine;
+            ++file.unreadLines_;
         }
     }
     return file;
+}
+
+WineRegFile::Section* WineRegFile::ReadKeyLine(std::string_view content, std::size_t start, std::size_t lineBegin,
+                                               std::size_t contentEnd, std::size_t next)
+{
+    std::size_t pos = start + 1;
+    auto path = ParseEscapedString(content, pos, ']');
+    if (!path)
+        return nullptr;
+    // Wine reads an optional time stamp after the bracket and ignores
+    // anything else there; a write replaces that part of the line.
+    Node* node = &root_;
+    for (std::u16string& component : SplitKeyPath(*path)) {
+        auto [it, inserted] = node->children.try_emplace(FoldName(component));
+        if (inserted) {
+            it->second = std::make_unique<Node>();
+            it->second->name = std::move(component);
+        }
+        node = it->second.get();
+    }
+    node->sections.push_back(sections_.size());
+    Section& added = sections_.emplace_back();
+    added.lineBegin = lineBegin;
+    added.tailBegin = lineBegin + pos;
+    added.lineEnd = contentEnd;
+    added.contentEnd = next;
+    return &added;
 }
 
 const WineRegFile::Node* WineRegFile::FindKey(const std::vector<std::u16string>& path) const
@@ -406,9 +430,9 @@ std::optional<std::string> WineRegFile::TextWithValue(const std::vector<std::u16
         keyLine += "] " + SecondsText(now) + "\n" + TimeLineText(now) + "\n";
         const std::string newSection = keyLine + FormatWineRegValue(name, type, data);
         if (auto below = FirstSectionBelow(*key))
-            edits.push_back({sections_[*below].lineBegin, sections_[*below].lineBegin, newSection + "\n"});
+            edits.push_back({sections_[*below].lineBegin, sections_[*below].lineBegin, newSection + "\n", true});
         else
-            edits.push_back({text_.size(), text_.size(), "\n" + newSection});
+            edits.push_back({text_.size(), text_.size(), "\n" + newSection, true});
         return ApplyEdits(std::move(edits));
     }
 
@@ -429,7 +453,7 @@ std::optional<std::string> WineRegFile::TextWithValue(const std::vector<std::u16
                 break;
             }
         }
-        edits.push_back({insertAt, insertAt, FormatWineRegValue(name, type, data)});
+        edits.push_back({insertAt, insertAt, FormatWineRegValue(name, type, data), true});
     }
     edits.push_back({section->tailBegin, section->lineEnd, " " + SecondsText(now)});
     if (section->timeLine)
@@ -441,7 +465,11 @@ std::string WineRegFile::LineEnd() const { return crlf_ ? "\r\n" : "\n"; }
 
 std::string WineRegFile::ApplyEdits(std::vector<Edit> edits) const
 {
-    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+    // At one position, a change within the line comes before lines inserted
+    // after it: a key line at the very end gets its time stamp first.
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+        return a.begin != b.begin ? a.begin < b.begin : !a.wholeLines && b.wholeLines;
+    });
     std::string result;
     std::size_t extra = 0;
     for (const Edit& edit : edits)
@@ -450,8 +478,10 @@ std::string WineRegFile::ApplyEdits(std::vector<Edit> edits) const
     std::size_t copied = 0;
     for (Edit& edit : edits) {
         result.append(text_, copied, edit.begin - copied);
-        if (edit.begin == text_.size() && !text_.empty() && text_.back() != '\n')
-            result += LineEnd();
+        // Lines added after a last line without a line end first end it; a
+        // lone CR there is the first half of a CR LF.
+        if (edit.wholeLines && edit.begin == text_.size() && !text_.empty() && text_.back() != '\n')
+            result += text_.back() == '\r' ? std::string("\n") : LineEnd();
         if (crlf_) {
             for (char c : edit.replacement) {
                 if (c == '\n')

@@ -1,6 +1,7 @@
-#include "platform/registry_hivefile.h"
+#include "platform/registry/registry_hivefile.h"
 
-#include "platform/registry_error.h"
+#include "platform/registry/registry_error.h"
+#include "platform/registry/wineserver_lock.h"
 
 #include <cerrno>
 #include <chrono>
@@ -170,6 +171,10 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
     const std::filesystem::path target = std::filesystem::canonical(file_, error);
     if (error)
         throw RegistryError("cannot write the registry file " + file_.string() + ": " + error.message());
+
+    if (WineServerRunning(file_.parent_path()))
+        throw RegistryInUseError("Wine programs of the prefix " + file_.parent_path().string()
+                                 + " are running; their registry would overwrite the change");
 
     for (int attempt = 0; attempt < ReplaceAttempts; ++attempt) {
         const std::shared_ptr<const WineRegFile> current = Current();

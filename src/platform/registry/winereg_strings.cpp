@@ -1,4 +1,4 @@
-#include "platform/winereg_strings.h"
+#include "platform/registry/winereg_strings.h"
 
 #include <cstdio>
 

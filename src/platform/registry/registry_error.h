@@ -9,3 +9,10 @@ class RegistryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A write refused because a Wine server runs for the prefix: it would put
+// its own copy of the registry back over the change. Nothing was written.
+class RegistryInUseError : public RegistryError {
+public:
+    using RegistryError::RegistryError;
+};

@@ -1,0 +1,189 @@
+// Profiles written by us must read in Wine exactly as the game would read
+// them, and the reverse. The test makes a fresh Wine prefix of its own once
+// for all its cases and asks Wine's own "reg" tool.
+#include "childprocess.h"
+#include "profiles/tzarnsettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string ProfileKeys = "HKCU\\Software\\Krell Playware\\Zarn Tumblewick 2\\1.24\\";
+const std::string ProfilePaths = "\\Software\\Krell Playware\\Zarn Tumblewick 2\\1.24\\";
+
+class WineRoundTrip : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string pattern = (fs::temp_directory_path() / "quimbrel-wine-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            skipReason_ = "cannot create a temporary folder";
+            return;
+        }
+        folder_ = pattern;
+        prefix_ = folder_ / "prefix";
+
+        const auto version = RunChild({"wine", "--version"}, Environment(), 60s);
+        if (!version || version->exitCode != 0) {
+            skipReason_ = "Wine is not installed (scripts/install-deps.sh installs it)";
+            return;
+        }
+        // Making a prefix takes a while: once for every case here.
+        const auto boot = RunChild({"wineboot", "-i"}, Environment(), 300s);
+        Wine({"wineserver", "-w"}, 60s);
+        if (!boot || boot->exitCode != 0 || !fs::exists(prefix_ / "user.reg")) {
+            skipReason_ = "Wine cannot start here: wineboot did not make a prefix";
+            return;
+        }
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (!folder_.empty()) {
+            Wine({"wineserver", "-k"}, 30s);
+            std::error_code ignored;
+            fs::remove_all(folder_, ignored);
+        }
+    }
+
+    void SetUp() override
+    {
+        if (!skipReason_.empty())
+            GTEST_SKIP() << skipReason_;
+    }
+
+    // Wine's settings for our prefix: no windows, no downloads, and a known
+    // locale, so that reg prints in code page 437.
+    static std::map<std::string, std::string> Environment()
+    {
+        return {{"WINEPREFIX", prefix_.string()}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                {"LC_ALL", "C.UTF-8"}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+    }
+
+    static std::optional<ChildResult> Wine(const std::vector<std::string>& argv, std::chrono::milliseconds limit = 120s)
+    {
+        return RunChild(argv, Environment(), limit);
+    }
+
+    static void RegAdd(const std::string& key, const std::vector<std::string>& value = {})
+    {
+        std::vector<std::string> argv{"wine", "reg", "add", ProfileKeys + key};
+        argv.insert(argv.end(), value.begin(), value.end());
+        argv.push_back("/f");
+        const auto result = Wine(argv);
+        ASSERT_TRUE(result && result->exitCode == 0) << "reg add " << key;
+    }
+
+    // Wine's server keeps changes in memory until it ends; once it has, the
+    // files hold them and we may write.
+    static void WaitForWineToEnd()
+    {
+        ASSERT_TRUE(Wine({"wineserver", "-w"}, 90s));
+        ASSERT_FALSE(Registry(prefix_).InUseByWine());
+    }
+
+    // "reg query" lines of a key: value name, type and data.
+    static std::map<std::string, std::pair<std::string, std::string>> RegQuery(const std::string& key)
+    {
+        const auto result = Wine({"wine", "reg", "query", ProfileKeys + key});
+        EXPECT_TRUE(result && result->exitCode == 0);
+        std::map<std::string, std::pair<std::string, std::string>> values;
+        if (!result)
+            return values;
+        static const std::regex line(R"(^    (.+?)    (REG_\w+)    (.*?)\r?$)");
+        std::smatch match;
+        const std::string& text = result->output;
+        for (std::size_t begin = 0; begin < text.size();) {
+            std::size_t end = text.find('\n', begin);
+            if (end == std::string::npos)
+                end = text.size();
+            const std::string one = text.substr(begin, end - begin);
+            if (std::regex_match(one, match, line))
+                values[match[1]] = {match[2], match[3]};
+            begin = end + 1;
+        }
+        return values;
+    }
+
+    static inline std::string skipReason_;
+    static inline fs::path folder_;
+    static inline fs::path prefix_;
+};
+
+TEST_F(WineRoundTrip, WineReadsTheProfileWeSave)
+{
+    RegAdd("Player1");
+    WaitForWineToEnd();
+
+    TZarnSettings settings{Registry(prefix_)};
+    settings.KeyPath = ProfilePaths + "Player1";
+    settings.Load();
+    EXPECT_EQ(settings.Character(), 55);
+    settings.SetName("Zarn J\xFCrgen");
+    settings.SetCharacter(TZarnSettings::Pock);
+    settings.SetColor(1, 5);
+    settings.SetColor(2, 7);
+    settings.SetColor(3, 72);
+    settings.SetColor(4, 255);
+    ASSERT_NO_THROW(settings.Save());
+    ASSERT_FALSE(settings.Modified());
+
+    const auto values = RegQuery("Player1");
+    // reg writes to a pipe in the console's code page 437: 0x81 is u-umlaut.
+    EXPECT_EQ(values.at("Name"), std::make_pair(std::string("REG_SZ"), std::string("Zarn J\x81rgen")));
+    EXPECT_EQ(values.at("Char"), std::make_pair(std::string("REG_BINARY"), std::string("59000000")));
+    EXPECT_EQ(values.at("Color"), std::make_pair(std::string("REG_BINARY"), std::string("050748FF")));
+}
+
+TEST_F(WineRoundTrip, WeLoadTheProfileWineWrites)
+{
+    RegAdd("Player2", {"/v", "Name", "/t", "REG_SZ", "/d", "Pock J\xC3\xBCrgen"});
+    RegAdd("Player2", {"/v", "Char", "/t", "REG_BINARY", "/d", "3d000000"});
+    RegAdd("Player2", {"/v", "Color", "/t", "REG_BINARY", "/d", "10ff0748"});
+    RegAdd("Player3", {"/v", "Char", "/t", "REG_DWORD", "/d", "89"});
+    WaitForWineToEnd();
+
+    TZarnSettings settings{Registry(prefix_)};
+    settings.KeyPath = ProfilePaths + "Player2";
+    settings.Load();
+    EXPECT_EQ(settings.Name(), "Pock J\xFCrgen");
+    EXPECT_EQ(settings.Character(), 61);
+    EXPECT_EQ((std::array{settings.GetColor(1), settings.GetColor(2), settings.GetColor(3), settings.GetColor(4)}),
+              (std::array{16, 255, 7, 72}));
+
+    // A number where the game keeps 4 bytes stops the reading, as in the game.
+    settings.KeyPath = ProfilePaths + "Player3";
+    settings.Load();
+    EXPECT_EQ(settings.Character(), 0);
+    EXPECT_EQ(settings.GetColor(1), 0);
+}
+
+TEST_F(WineRoundTrip, NothingIsSavedWhileWinesServerRunsForThePrefix)
+{
+    RegAdd("Player4", {"/v", "Name", "/t", "REG_SZ", "/d", "Before"});
+    WaitForWineToEnd();
+    const auto server = Wine({"wineserver", "-p"}, 60s);
+    ASSERT_TRUE(server);
+
+    TZarnSettings settings{Registry(prefix_)};
+    settings.KeyPath = ProfilePaths + "Player4";
+    settings.Load();
+    settings.SetName("During");
+    EXPECT_TRUE(Registry(prefix_).InUseByWine());
+    EXPECT_THROW(settings.Save(), TWineRunningException);
+    EXPECT_TRUE(settings.Modified());
+
+    Wine({"wineserver", "-k"}, 30s);
+    WaitForWineToEnd();
+    settings.Save();
+    EXPECT_EQ(RegQuery("Player4").at("Name").second, "During");
+}
+
+} // namespace
