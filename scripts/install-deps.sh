@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev googletest
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   iproute2 nftables procps
+  desktop-file-utils appstream lintian file dpkg-dev man-db libcap2-bin
 )
 
 missing=()
