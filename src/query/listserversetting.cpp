@@ -11,7 +11,9 @@ namespace {
 
 bool SameIgnoringCase(std::string_view a, std::string_view b)
 {
-    return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+    return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) {
+        return std::tolower(x) == std::tolower(y);
+    });
 }
 
 }  // namespace

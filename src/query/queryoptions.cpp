@@ -126,7 +126,8 @@ QueryRequest ParseQueryArguments(const QStringList& arguments)
         if (!request)
             return UsageError{"not a game server address (HOST:PORT): " + Text(positional[1])};
         // Game texts are in the game's code page.
-        request->version = parser.isSet(version) ? Utf16ToCp1252(parser.value(version).toStdU16String()) : DefaultVersion;
+        request->version =
+            parser.isSet(version) ? Utf16ToCp1252(parser.value(version).toStdU16String()) : DefaultVersion;
         if (request->version.size() > VersionWidth)
             return UsageError{"a game version has six characters at most: " + Text(parser.value(version))};
         request->version.resize(VersionWidth, ' ');

@@ -84,7 +84,8 @@ TEST(QueryList, PrintsTheTableColumnsAsLinesAndAsJson)
     // Texts in UTF-8, colour markers gone, control characters defused; the
     // version and uptime exactly as the table shows them.
     EXPECT_EQ(plain.Lines(),
-              QStringList({QString::fromUtf8("Caf\u00e9 Red \u20ac\tBattle\t1.24  \tpublic\t3/8\t 1:02:05\t127.0.0.5\t10052"),
+              QStringList({QString::fromUtf8("Caf\u00e9 Red \u20ac\tBattle\t1.24  \tpublic\t3/8\t 1:02:05\t"
+                                             "127.0.0.5\t10052"),
                            "Sly?[2J name\tRace\t1.24 x\tprivate\t1/4\t 0:00:59\t127.0.0.6\t10060",
                            "Plain\tCoop\t1.21  \tpublic\t0/16\t 0:00:00\t127.0.0.7\t10053"}));
     EXPECT_TRUE(plain.err.isEmpty());
