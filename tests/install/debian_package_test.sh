@@ -13,7 +13,8 @@ deb=$(ls "$out"/quimbrel_*.deb)
 lintian --fail-on error --allow-root "$deb"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for path in ./usr/bin/quimbrel ./usr/share/applications/org.quimbrel.Quimbrel.desktop \
+for path in ./usr/bin/quimbrel ./usr/bin/quimbrel-query ./usr/share/man/man1/quimbrel-query.1.gz \
+            ./usr/share/applications/org.quimbrel.Quimbrel.desktop \
             ./usr/share/metainfo/org.quimbrel.Quimbrel.metainfo.xml \
             ./usr/share/icons/hicolor/48x48/apps/org.quimbrel.Quimbrel.png \
             ./usr/share/icons/hicolor/256x256/apps/org.quimbrel.Quimbrel.png \
@@ -28,6 +29,7 @@ grep -q 'Recommends: .*wine' <<<"$control" || { echo "wine is not recommended: $
 # The maintainer script gives the echo capability, and nothing else.
 dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postinst >"$out/postinst"
 caps=$(grep -o 'setcap cap[^ ;]*' "$out/postinst" | sort -u)
+grep -q /usr/bin/quimbrel-query "$out/postinst" || { echo "quimbrel-query gets no echo capability" >&2; exit 1; }
 [[ $caps == "setcap cap_net_raw+p" ]] || { echo "unexpected capabilities: $caps" >&2; exit 1; }
 if grep -E -q 'chmod|chown|rm |mv ' "$out/postinst"; then
   echo "the maintainer script changes more than the capability" >&2; exit 1

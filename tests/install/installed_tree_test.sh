@@ -12,9 +12,11 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 expect_file() { [[ -f $prefix/$1 ]] || { echo "missing in the installed tree: $1" >&2; exit 1; }; }
 expect_file bin/quimbrel
+expect_file bin/quimbrel-query
 expect_file share/applications/org.quimbrel.Quimbrel.desktop
 expect_file share/metainfo/org.quimbrel.Quimbrel.metainfo.xml
 expect_file share/man/man1/quimbrel.1.gz
+expect_file share/man/man1/quimbrel-query.1.gz
 expect_file share/doc/quimbrel/copyright
 for size in 16 22 24 32 48 64 128 256; do
   icon=share/icons/hicolor/${size}x${size}/apps/org.quimbrel.Quimbrel.png
@@ -37,4 +39,12 @@ help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quimbrel" --help)
 for option in --settings --wine-prefix --version --help; do
   grep -q -- "$option" <<<"$help" || { echo "--help does not mention $option" >&2; exit 1; }
 done
+# The terminal tool runs where no window system is: it must not need Qt Widgets.
+query_help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quimbrel-query" --help)
+for word in list info --json --ping --version; do
+  grep -q -- "$word" <<<"$query_help" || { echo "quimbrel-query --help does not mention $word" >&2; exit 1; }
+done
+if readelf -d "$prefix/bin/quimbrel-query" | grep -q 'Qt6Widgets\|Qt6Gui'; then
+  echo "quimbrel-query links a window system library" >&2; exit 1
+fi
 echo "installed tree is complete"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include <QStringList>
+
+// `quimbrel-query list [HOST]`
+struct ListRequest {
+    std::optional<std::string> host;  // none: the settings file's list server
+    std::uint16_t port = 0;
+    std::optional<std::string> settingsPath;  // none: the usual settings file
+    bool ping = false;
+    bool json = false;
+};
+
+// `quimbrel-query info HOST:PORT`
+struct InfoRequest {
+    std::string host;
+    std::uint16_t port = 0;
+    std::string version;  // six characters, as the list gives it
+    bool json = false;
+};
+
+// The command line could not be used; the text says why.
+struct UsageError {
+    std::string message;
+};
+
+using QueryRequest = std::variant<ListRequest, InfoRequest, UsageError>;
+
+// Reads the command line (program name first). --help prints the usage and
+// ends the program, as Qt's parser does.
+QueryRequest ParseQueryArguments(const QStringList& arguments);
