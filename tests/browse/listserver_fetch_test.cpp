@@ -11,6 +11,8 @@
 #include "demo-servers/demolistserver.h"
 #include "demo-servers/samplelist.h"
 #include "platform/tcpclient.h"
+#include "support/silentnameservers.h"
+#include "support/timescale.h"
 
 using namespace std::chrono_literals;
 using namespace std::string_literals;
@@ -147,6 +149,17 @@ TEST(FetchServerList, GivesUpOnAServerThatTricklesWithinTheInactivityTimeOut)
     const auto elapsed = TimeOf([&] { EXPECT_THROW(FetchServerList(Loopback, options), TcpTimeoutError); });
     EXPECT_GE(elapsed, 500ms);
     EXPECT_LT(elapsed, 5s);
+}
+
+TEST(FetchServerList, GivesUpWhenNameServersNeverAnswer)
+{
+    SilentNameServers silent;
+    FetchOptions options;
+    options.overallTimeout = 400ms;
+    const auto elapsed = TimeOf([&] { EXPECT_THROW(FetchServerList("list.quimbrel.test", options), TcpTimeoutError); });
+    EXPECT_GE(elapsed, 350ms);
+    EXPECT_LT(elapsed, Scaled(5s));
+    EXPECT_EQ(silent.lookups(), 1);
 }
 
 TEST(FetchServerList, StopsAnEndlessAnswerAtTheByteLimit)
