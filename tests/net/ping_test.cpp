@@ -1,3 +1,4 @@
+#include "coreapplication.h"
 #include "echopath.h"
 
 #include "net/hostlookup.h"
@@ -20,16 +21,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Lookup results come through the event loop of the component's thread.
-QCoreApplication& Application()
-{
-    static int argc = 1;
-    static char name[] = "net_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
-}
 
 // Runs this thread's event loop until done() holds or the time is up.
 bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 3000)
