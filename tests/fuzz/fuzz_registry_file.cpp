@@ -110,11 +110,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const RegistryError&) {
         return 0;  // a file that is not accepted
     }
-    if (paths.empty())
+    // Values live in keys; the root stands for the file and holds none.
+    if (paths.size() < 2)
         return 0;
 
     // Overwrite a value that seems to exist, or add a new one.
-    const std::string& path = paths[keyPick % paths.size()];
+    const std::string& path = paths[1 + keyPick % (paths.size() - 1)];
     const std::string name = namePick < 128 ? names[namePick % names.size()] : "Fuzz" + std::to_string(namePick);
     {
         const Registry registry(prefix);

@@ -3,6 +3,7 @@
 
 #include "net/hostlookup.h"
 #include "net/ping.h"
+#include "support/timescale.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Runs this thread's event loop until done() holds or the time is up.
-bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 3000)
+bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = ScaledMs(3000))
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done() && Clock::now() < deadline)
@@ -154,7 +155,7 @@ TEST_F(TPingTest, PingForwardsTheEchoEventsWithItselfAsSender)
     EXPECT_EQ(ping.ErrorCode(), 0);
     EXPECT_EQ(ping.Reply().Address, AddressValue("127.0.0.1"));
     EXPECT_EQ(ping.Reply().DataSize, 20);
-    EXPECT_LT(ping.Reply().RoundTripTime, 500u);
+    EXPECT_LT(ping.Reply().RoundTripTime, static_cast<std::uint32_t>(ScaledMs(500)));
     EXPECT_EQ(events, (std::vector<std::string>{"request", "reply 1"}));
 }
 
