@@ -275,9 +275,6 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
             continue;
         if (ready <= 0)
             break;
-        // Woken only after the time-out (a busy machine): whatever is there came too late.
-        if (Clock::now() >= deadline)
-            break;
         if (waiting.revents & POLLERR) {
             if (TakeQueuedError(request, outcome)) {
                 outcome.reply.RoundTripTime = ElapsedMs(sent);
