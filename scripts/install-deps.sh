@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need.
 # Idempotent and non-interactive: it asks apt only for what is missing.
+# Extra package names given as arguments are installed along with them.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   iproute2 nftables procps
   desktop-file-utils appstream lintian file dpkg-dev man-db libcap2-bin
   wine  # the game runs under Wine; the profile tests ask its registry tool
+  "$@"
 )
 
 missing=()
