@@ -9,6 +9,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   iproute2 nftables procps
   wine  # the game runs under Wine; the profile tests ask its registry tool
+  desktop-file-utils appstream lintian file dpkg-dev man-db libcap2-bin
 )
 
 missing=()

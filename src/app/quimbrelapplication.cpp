@@ -7,9 +7,17 @@
 
 QuimbrelApplication::QuimbrelApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
-    setApplicationName(QString::fromLatin1(kAppTitle));
+    SetIdentity();
     setWindowIcon(ProgramIcon());
     SetupApplicationFont();
+}
+
+void QuimbrelApplication::SetIdentity()
+{
+    QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBREL_VERSION));
+    // Ties our windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quimbrel.Quimbrel"));
 }
 
 bool QuimbrelApplication::notify(QObject* receiver, QEvent* event)

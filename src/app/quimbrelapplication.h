@@ -9,5 +9,9 @@ class QuimbrelApplication : public QApplication {
 public:
     QuimbrelApplication(int& argc, char** argv);
 
+    // The program's name, version and desktop entry, for the running
+    // application object of either kind.
+    static void SetIdentity();
+
     bool notify(QObject* receiver, QEvent* event) override;
 };

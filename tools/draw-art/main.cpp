@@ -88,5 +88,11 @@ int main(int argc, char** argv)
     bool ok = Save(DrawIcon(32), folder + QStringLiteral("/quimbrel-icon.png"));
     ok = Save(DrawIcon(64), folder + QStringLiteral("/quimbrel-icon-64.png")) && ok;
     ok = Save(DrawPalette(), folder + QStringLiteral("/palette.bmp")) && ok;
+    // The icon theme's usual sizes, for the installed desktop entry.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString sizeFolder = folder + QStringLiteral("/hicolor/%1x%1/apps").arg(size);
+        QDir().mkpath(sizeFolder);
+        ok = Save(DrawIcon(size), sizeFolder + QStringLiteral("/org.quimbrel.Quimbrel.png")) && ok;
+    }
     return ok ? 0 : 1;
 }

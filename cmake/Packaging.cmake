@@ -1,0 +1,38 @@
+# `cpack -G DEB` in the build tree makes a Debian package of the installed tree.
+set(CPACK_PACKAGE_NAME quimbrel)
+set(CPACK_PACKAGE_VENDOR "The Quimbrel developers")
+set(CPACK_PACKAGE_CONTACT "The Quimbrel developers <maintainers@quimbrel.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "server browser and profile editor for Zarn Tumblewick 2")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quimbrel is a companion for the multiplayer platform game Zarn Tumblewick 2,\n\
+which runs under Wine. It fetches the running game servers from a list\n\
+server and shows them with a live distance, shows a server's level and\n\
+players, starts the installed game connected to a server, and edits the\n\
+game's player profiles.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://quimbrel.org/")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+
+# A companion, not the game itself: Debian keeps "games" for what installs in /usr/games.
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The Qt libraries and everything else the program links, as dpkg-shlibdeps finds them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The game runs under Wine; setcap gives the program its echo capability.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine, libcap2-bin")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+# Debian wants the licence and a change log in the package's documentation folder.
+set(QUIMBREL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/quimbrel)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${QUIMBREL_DOC_DIR})
+set(QUIMBREL_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${QUIMBREL_CHANGELOG}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+                   COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/packaging/debian/changelog > ${QUIMBREL_CHANGELOG}
+                   DEPENDS ${CMAKE_SOURCE_DIR}/packaging/debian/changelog)
+add_custom_target(deb_changelog ALL DEPENDS ${QUIMBREL_CHANGELOG})
+install(FILES ${QUIMBREL_CHANGELOG} DESTINATION ${QUIMBREL_DOC_DIR})
+
+include(CPack)
