@@ -6,9 +6,16 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
+void TPaletteImage::mousePressEvent(QMouseEvent* event)
+{
+    // Taking the press makes the release come here too.
+    event->setAccepted(event->button() == Qt::LeftButton);
+}
+
 void TPaletteImage::mouseReleaseEvent(QMouseEvent* event)
 {
-    QLabel::mouseReleaseEvent(event);
+    // A click is a press and a release on the picture; the cell is the one
+    // under the release, where the pointer is when the click completes.
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit Clicked(event->position().toPoint());
 }

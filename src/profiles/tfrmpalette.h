@@ -17,6 +17,7 @@ signals:
     void Clicked(QPoint position);
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 

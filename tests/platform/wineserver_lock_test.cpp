@@ -42,13 +42,16 @@ TEST(WineServerLock, WritesAreRefusedWhileTheServerOfThePrefixRuns)
     TestPrefix prefix;
     prefix.Write("user.reg", Profile);
     const fs::path root = "/tmp/.wine-" + std::to_string(::getuid());
-    if (!fs::exists(root)) {
+    const bool madeRoot = !fs::exists(root);
+    if (madeRoot) {
         ASSERT_EQ(::mkdir(root.c_str(), 0700), 0);
     }
     const fs::path folder = root / ServerFolder(prefix.Path());
     fs::create_directory(folder);
     ExpectWritesRefusedWhileLocked(prefix, folder / "lock");
     fs::remove_all(folder);
+    if (madeRoot)
+        fs::remove(root);
 }
 
 TEST(WineServerLock, DebiansRecordedServerFolderIsFound)
