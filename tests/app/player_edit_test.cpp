@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "app/startup.h"
 #include "platform/registry_testprefix.h"
+#include "platform/wineserver_lockholder.h"
 #include "profiles/playeredit/colorpreview.h"
 #include "profiles/playertreeview.h"
 #include "profiles/tfrmpalette.h"
@@ -357,6 +358,53 @@ private slots:
         QCOMPARE(Picture(form().imPreview).convertToFormat(QImage::Format_ARGB32),
                  expected.convertToFormat(QImage::Format_ARGB32));
         QVERIFY(!form().btSaveSettings->isEnabled());
+    }
+
+    void whileWineRunsAChangedProfileIsKept()
+    {
+        Start(SampleUserReg());
+        TestPrefix temporary;
+        prefix_->Write("wineserver", "wine-Zq9");
+        qputenv("TMPDIR", QByteArray::fromStdString(temporary.Path().string()));
+        const std::filesystem::path lock = temporary.Path() / "wine-Zq9" / ServerFolder(prefix_->Path()) / "lock";
+        std::filesystem::create_directories(lock.parent_path());
+        const std::string before = prefix_->Read("user.reg");
+
+        ClickAndLoad(Profile("Player1"));
+        Type(form().edZarnName, "s");
+        {
+            LockHolder wineserver(lock);
+            QVERIFY(wineserver.Locked());
+            QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
+            QCOMPARE(boxes_->seen().size(), 1);
+            QVERIFY(boxes_->texts().first().contains(QString::fromStdString(prefix_->Path().string())));
+            QVERIFY(form().btSaveSettings->isEnabled());
+
+            // Yes cannot save now, so the changed profile stays chosen.
+            boxes_->AnswerWith(QMessageBox::Yes);
+            Click(Profile("Player2"));
+            QCOMPARE(boxes_->texts().mid(1, 1), QStringList{"Save changes?"});
+            QCOMPARE(boxes_->seen().size(), 3);
+            QCOMPARE(form().tvPlayers->currentItem(), Profile("Player1"));
+            QCOMPARE(form().edZarnName->text(), QStringLiteral("Wickys"));
+            QVERIFY(form().Settings->Modified());
+            QCOMPARE(prefix_->Read("user.reg"), before);
+        }
+        qunsetenv("TMPDIR");
+        QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
+        QCOMPARE(Stored("Player1").Name(), std::string("Wickys"));
+        QVERIFY(!form().btSaveSettings->isEnabled());
+    }
+
+    void withoutItsPictureTheProfileStillLoads()
+    {
+        Start(SampleUserReg());
+        form().CharBitmaps[1] = QImage();
+        ClickAndLoad(Profile("Player2"));
+        QVERIFY(form().imPreview->pixmap().isNull());
+        QCOMPARE(form().leColor[0]->text(), QStringLiteral("72"));
+        QTest::mouseClick(form().rbZarn, Qt::LeftButton);
+        QVERIFY(!form().imPreview->pixmap().isNull());
     }
 
     void aPaletteCellGoesIntoTheColourWhoseSwatchWasClicked()
