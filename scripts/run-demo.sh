@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the demo list server and its game
-# servers on loopback and opens Quimbrel against them. Without a display it
-# runs the program on a virtual screen, presses "Get List", asks one server for
-# its players with "Serverinfo" and saves a screenshot instead.
+# servers on loopback and opens Quimbrel against them, with a Wine prefix of its
+# own that holds two sample player profiles. Without a display it runs the
+# program on a virtual screen, presses "Get List", asks one server for its
+# players with "Serverinfo", opens a profile and saves screenshots instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -40,9 +41,22 @@ if [[ ! -f $QUIMBREL_INI ]]; then
   printf '[Config]\r\nListServer=localhost\r\n' >"$QUIMBREL_INI"
 fi
 
+# A throw-away Wine prefix with two sample player profiles, so the demo shows
+# the "Player edit" page at work and never touches the user's own prefix.
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d)
+cp tools/demo-prefix/user.reg "$WINEPREFIX/"
+
 pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; }
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+}
 trap cleanup EXIT
+
+# The program starts in its own folder, where the character pictures lie.
+start_quimbrel() { cd build/src/app && exec ./quimbrel; }
 
 # Quimbrel always asks the list server on port 10057, so the demo needs that
 # port to itself: another program answering there would be shown instead.
@@ -74,7 +88,7 @@ fi
 head -n1 "$demo_log"
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-  build/src/app/quimbrel
+  (start_quimbrel)
   exit 0
 fi
 
@@ -84,7 +98,7 @@ Xvfb "$screen" -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$screen
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done 2>/dev/null || sleep 1
-build/src/app/quimbrel &
+(start_quimbrel) &
 pids+=($!)
 window=""
 for _ in $(seq 100); do
@@ -109,3 +123,11 @@ sleep 0.5
 shot=$demo_dir/quimbrel-demo.png
 import -window root -crop 780x260+180+90 "$shot"
 echo "Screenshot of the window with the demo list loaded and one server's players: $shot"
+# The "Player edit" tab, then the first sample profile.
+xdotool mousemove --window "$window" 110 12 click 1
+sleep 0.5
+xdotool mousemove --window "$window" 90 77 click 1
+sleep 1
+shot=$demo_dir/quimbrel-player-edit.png
+import -window root -crop 560x300+180+90 "$shot"
+echo "Screenshot of the \"Player edit\" page with a sample profile: $shot"

@@ -7,6 +7,7 @@
 #include "browse/servertablemodel.h"
 #include "launch/joinable.h"
 #include "profiles/tfrmpalette.h"
+#include "profiles/tzarnsettings.h"
 #include "serverinfo/tfrmplayerlist.h"
 
 #include <QAbstractEventDispatcher>
@@ -44,6 +45,18 @@ void TForm1::FormCreate()
     // Installation discovery comes first so that the INI file, read later,
     // can replace what it found.
     FindGameInstallations();
+    LoadPlayerTree();
+    // The page works without its pictures (no preview), so the profile is
+    // made even when one cannot be loaded; the error is reported after.
+    std::exception_ptr pictureError;
+    try {
+        LoadCharBitmaps();
+    } catch (...) {
+        pictureError = std::current_exception();
+    }
+    Settings = std::make_unique<TZarnSettings>();
+    if (pictureError)
+        std::rethrow_exception(pictureError);
 }
 
 void TForm1::SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette)
@@ -60,12 +73,6 @@ void TForm1::SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette)
 QLineEdit* TForm1::ExecutableEdit(GameVersion version) const
 {
     return version == GameVersion::V121 ? edZarn121cmd : version == GameVersion::V124 ? edZarn124cmd : edZarn124xcmd;
-}
-
-void TForm1::SetOldColors()
-{
-    for (std::uint32_t k = 1; k <= OldColors.size(); ++k)
-        OldColors[k - 1] = k * 65793u;
 }
 
 std::string TForm1::ExecutableFor(GameVersion version) const

@@ -6,6 +6,7 @@
 #include "launch/gameversion.h"
 #include "serverinfo/serverinfoquery.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <array>
@@ -24,13 +25,15 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class QTreeWidget;
 class QToolButton;
+class QTreeWidgetItem;
 class DistanceMeter;
 class ServerListView;
 class ServerTableModel;
 class TfrmPalette;
 class TfrmPlayerList;
+class TPlayerTreeView;
+class TZarnSettings;
 
 // Where "Get List" connects: the host follows the "Config" page's choice, the
 // port never changes in normal use.
@@ -53,6 +56,20 @@ public:
 
     // Fills OldColors; the palette window calls it when it is created.
     void SetOldColors();
+
+    // "Player edit" page: the profile tree, read once at start-up, and the
+    // three character pictures.
+    void LoadPlayerTree();
+    void LoadCharBitmaps();
+    // Whether the tree may select `node`: profile nodes only, and a changed
+    // profile is saved, dropped or kept as the user answers.
+    bool tvPlayersChanging(QTreeWidgetItem* node);
+    // Loads and shows the profile of the newly selected node.
+    void tvPlayersChange(QTreeWidgetItem* node);
+    void SetLabels(int characterIndex);
+    // The character picture recoloured with the four colour fields' values;
+    // throws TColorValueError when a field does not read as a number.
+    void DrawPreview();
 
     void ReadIniFile();
     void WriteIniFile();
@@ -88,9 +105,18 @@ public slots:
     void btLocateZarn121Click();
     void btLocateZarn124Click();
     void btLocateZarn124xClick();
+    void edZarnNameChange();
+    void rbCharacterClick(int tag);
+    void leColorChange(int tag);
+    void leColorEnter(int tag);
+    void leColorExit();
+    void pnlColorClick(int tag);
+    void btSaveSettingsClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Focus changes of the colour fields and clicks on the swatches.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormClose();
@@ -101,6 +127,7 @@ private:
     void BuildPages();
     void BuildJoinPage(QWidget* page);
     void BuildPlayerEditPage(QWidget* page);
+    void ConnectPlayerEditPage();
     void BuildConfigPage(QWidget* page);
     void BuildAboutPage(QWidget* page);
     void BuildActions();
@@ -112,6 +139,16 @@ private:
     void LaunchSelectedGame();
     // Lets the user pick a game executable for one of the "Config" page's edits.
     void LocateExecutable(GameVersion version);
+    void EnableProfileEditing();
+    void DrawSwatch(int slot, std::int32_t value);
+    // The colour of a palette cell, or the invalid colour outside the palette.
+    std::uint32_t PaletteColor(std::int64_t index) const;
+    // Ends an edit of the profile: the preview redrawn if asked, then "Save"
+    // enabled as the profile is modified; a field that does not read as a
+    // number is reported after that.
+    void FinishProfileEdit(bool redrawPreview);
+    // Saves the profile; false when it could not be saved now (Wine runs).
+    bool SaveSettings();
 
 public:
     // Controls, named as the rest of the program refers to them.
@@ -130,7 +167,7 @@ public:
     ServerListView* lvServerList = nullptr;
     ServerTableModel* serverTable = nullptr;
 
-    QTreeWidget* tvPlayers = nullptr;
+    TPlayerTreeView* tvPlayers = nullptr;
     QLineEdit* edZarnName = nullptr;
     QRadioButton* rbZarn = nullptr;
     QRadioButton* rbPockz = nullptr;
@@ -159,6 +196,12 @@ public:
     // The greys RGB(k, k, k), k = 1 .. 32, that the character pictures hold
     // where the four colours go: colour s owns entries 8(s-1) .. 8s-1.
     std::array<std::uint32_t, 32> OldColors{};
+
+    // The profile being edited; made at start-up.
+    std::unique_ptr<TZarnSettings> Settings;
+    // Zarn, Pock and Vani; a picture that could not be loaded is null and
+    // shows no preview.
+    std::array<QImage, 3> CharBitmaps;
 
 private:
     ListServerClient idCListServer_;

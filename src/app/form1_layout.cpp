@@ -5,6 +5,8 @@
 #include "app/programicon.h"
 #include "browse/serverlistview.h"
 #include "browse/servertablemodel.h"
+#include "profiles/playeredit/namefield.h"
+#include "profiles/playertreeview.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,7 +19,6 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -148,12 +149,20 @@ void TForm1::BuildJoinPage(QWidget* page)
 
 void TForm1::BuildPlayerEditPage(QWidget* page)
 {
-    tvPlayers = Place(new QTreeWidget(page), "tvPlayers", QRect(8, 8, 225, 185));
-    tvPlayers->setHeaderHidden(true);
-    tvPlayers->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The frame marking the colour row being edited lies under the row's
+    // controls and lets their clicks through.
+    bvlColorFrame = Place(new QFrame(page), "bvlColorFrame", QRect(254, 86, 155, 25));
+    bvlColorFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bvlColorFrame->setAttribute(Qt::WA_TransparentForMouseEvents);
+    bvlColorFrame->hide();
 
+    tvPlayers = Place(new TPlayerTreeView(page), "tvPlayers", QRect(8, 8, 225, 185));
+
+    // At most 14 typed characters; a longer stored name is still shown whole.
     edZarnName = Place(new QLineEdit(page), "edZarnName", QRect(256, 8, 121, 21));
-    edZarnName->setMaxLength(14);
+    auto* nameValidator = new TypedNameValidator(edZarnName);
+    connect(edZarnName, &QLineEdit::textChanged, nameValidator, &TypedNameValidator::Shown);
+    edZarnName->setValidator(nameValidator);
     edZarnName->setToolTip(QStringLiteral("Player's name"));
 
     rbZarn = Place(new QRadioButton(QStringLiteral("Zarn"), page), "rbZarn", QRect(256, 48, 57, 17));
@@ -173,13 +182,10 @@ void TForm1::BuildPlayerEditPage(QWidget* page)
         imColor[i]->setProperty("tag", i + 1);
         leColor[i] = Place(new QLineEdit(page), ("leColor" + n).constData(), QRect(288, top, 25, 21));
         leColor[i]->setProperty("tag", i + 1);
-        leColorLabel[i] = Label(page, ("leColor" + n + "Label").constData(), QString(),
+        // Until a character is shown the labels carry their fields' names.
+        leColorLabel[i] = Label(page, ("leColor" + n + "Label").constData(), QString::fromLatin1("leColor" + n),
                                 QRect(288 + 25 + 3, top, 90, 21));
     }
-
-    bvlColorFrame = Place(new QFrame(page), "bvlColorFrame", QRect(254, 86, 155, 25));
-    bvlColorFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
-    bvlColorFrame->hide();
 
     sbPalette = FlatButtonInPanel(page, "pnlShowPalette", "sbPalette", QRect(416, 86, 77, 25));
     sbPalette->setDefaultAction(acTogglePalette);
@@ -198,9 +204,14 @@ void TForm1::BuildPlayerEditPage(QWidget* page)
     imPreview->setAlignment(Qt::AlignCenter);
 
     // Nothing can be edited before a profile is chosen.
-    for (QWidget* editor : std::initializer_list<QWidget*>{edZarnName, rbZarn, rbPockz, rbVani, leColor[0], leColor[1],
-                                                           leColor[2], leColor[3], btSaveSettings})
+    for (QWidget* editor : std::initializer_list<QWidget*>{edZarnName, rbZarn, rbPockz, rbVani, btSaveSettings})
         editor->setEnabled(false);
+    for (int i = 0; i < 4; ++i) {
+        pnlColor[i]->setEnabled(false);
+        leColor[i]->setEnabled(false);
+        leColorLabel[i]->setEnabled(false);
+    }
+    ConnectPlayerEditPage();
 }
 
 void TForm1::BuildConfigPage(QWidget* page)

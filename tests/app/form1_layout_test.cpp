@@ -143,7 +143,6 @@ private slots:
         QCOMPARE(form.cbEnableSpy->toolTip(), QStringLiteral("Start with or without spywindow"));
         QCOMPARE(form.rbFullScreen->toolTip(), QStringLiteral("Zarn will be launched fullscreen"));
         QCOMPARE(form.edZarnName->toolTip(), QStringLiteral("Player's name"));
-        QCOMPARE(form.edZarnName->maxLength(), 14);
         QVERIFY(!form.edZarnName->isEnabled());
         QVERIFY(!form.btSaveSettings->isEnabled());
         QVERIFY(!form.leColor[0]->isEnabled());

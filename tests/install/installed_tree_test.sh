@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a desktop sees:
-# the program, its desktop entry, icons, metadata and manual, and that the
-# installed program answers --version and --help without a display.
+# the program, its desktop entry, icons, metadata, manual and data files, that
+# the installed program answers --version and --help without a display, and
+# that, started from a folder without its data files, it finds its own.
 #   installed_tree_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
@@ -23,6 +30,10 @@ for size in 16 22 24 32 48 64 128 256; do
   expect_file "$icon"
   # Each size is drawn at its size, not one picture under many names.
   file "$prefix/$icon" | grep -q "$size x $size" || { echo "$icon is not $size x $size" >&2; exit 1; }
+done
+for picture in Zarn.bmp Pock.bmp Vani.bmp; do
+  expect_file "share/quimbrel/$picture"
+  file "$prefix/share/quimbrel/$picture" | grep -q '48 x 48 x 8' || { echo "$picture is not an 8-bit 48 x 48 bitmap" >&2; exit 1; }
 done
 [[ -x $prefix/bin/quimbrel ]] || { echo "the program is not executable" >&2; exit 1; }
 
@@ -47,4 +58,48 @@ done
 if readelf -d "$prefix/bin/quimbrel-query" | grep -q 'Qt6Widgets\|Qt6Gui'; then
   echo "quimbrel-query links a window system library" >&2; exit 1
 fi
+
+# Started from a desktop menu the program runs in the home folder, which holds
+# no character pictures: it must find its own. A picture it cannot load is
+# reported in an error box (titled "The Quimbrel") before the main window
+# ("Quimbrel") is shown, and that box waits for the user, so the main window
+# appearing on a virtual screen shows that start-up found every picture.
+mkdir -p "$prefix/home" "$prefix/wine"
+Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp 3>"$prefix/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 200); do [[ -s $prefix/display ]] && break; sleep 0.05; done
+[[ -s $prefix/display ]] || { echo "the virtual screen did not start" >&2; exit 1; }
+display=:$(head -n1 "$prefix/display")
+
+# Prints the id of the first visible window named exactly $1, waiting at most 20 seconds.
+wait_for_window() {
+  local id
+  for _ in $(seq 200); do
+    id=$(DISPLAY=$display xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) || true
+    [[ -n $id ]] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+start_installed() {
+  (cd "$prefix/home" && exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" HOME="$prefix/home" \
+     WINEPREFIX="$prefix/wine" QUIMBREL_INI="$prefix/home/Quimbrel.ini" XDG_RUNTIME_DIR="$prefix/home" \
+     "$prefix/bin/quimbrel" >"$prefix/run.log" 2>&1) &
+  program=$!
+  pids+=($program)
+}
+
+start_installed
+wait_for_window Quimbrel >/dev/null || { echo "the installed program's window did not appear:" >&2; cat "$prefix/run.log" >&2; exit 1; }
+if DISPLAY=$display xdotool search --onlyvisible --name '^The Quimbrel$' >/dev/null 2>&1; then
+  echo "the installed program reported an error at start-up" >&2; exit 1
+fi
+kill "$program"; wait "$program" 2>/dev/null || true
+
+# The same observation does see a missing picture.
+rm "$prefix/share/quimbrel/Zarn.bmp"
+start_installed
+wait_for_window 'The Quimbrel' >/dev/null || { echo "a missing picture was not reported" >&2; exit 1; }
+kill "$program"; wait "$program" 2>/dev/null || true
 echo "installed tree is complete"

@@ -1,6 +1,7 @@
 // Draws the program's pictures into a folder at build time, so that every
 // picture the program shows is made from this source.
 //   draw-art OUTPUT_DIR
+#include "characters.h"
 #include "palette.h"
 
 #include <QColor>
@@ -88,6 +89,8 @@ int main(int argc, char** argv)
     bool ok = Save(DrawIcon(32), folder + QStringLiteral("/quimbrel-icon.png"));
     ok = Save(DrawIcon(64), folder + QStringLiteral("/quimbrel-icon-64.png")) && ok;
     ok = Save(DrawPalette(), folder + QStringLiteral("/palette.bmp")) && ok;
+    for (const CharacterPicture& character : DrawCharacters())
+        ok = Save(character.image, folder + u'/' + character.fileName) && ok;
     // The icon theme's usual sizes, for the installed desktop entry.
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString sizeFolder = folder + QStringLiteral("/hicolor/%1x%1/apps").arg(size);

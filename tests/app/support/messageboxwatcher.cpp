@@ -26,8 +26,9 @@ void MessageBoxWatcher::Poll()
     if (!box || !box->isVisible())
         return;
     seen_.append(Seen{box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-    QAbstractButton* button = box->defaultButton() ? static_cast<QAbstractButton*>(box->defaultButton())
-                                                   : box->buttons().value(0);
+    QAbstractButton* button = box->button(answer_);
+    if (!button)
+        button = box->defaultButton() ? static_cast<QAbstractButton*>(box->defaultButton()) : box->buttons().value(0);
     if (button)
         button->click();
     else

@@ -22,10 +22,13 @@ public:
     const QList<Seen>& seen() const { return seen_; }
     QStringList texts() const;
     void clear() { seen_.clear(); }
+    // From now on press `button` where a box has it, else the default one.
+    void AnswerWith(QMessageBox::StandardButton button) { answer_ = button; }
 
 private:
     void Poll();
 
     QTimer timer_;
     QList<Seen> seen_;
+    QMessageBox::StandardButton answer_ = QMessageBox::NoButton;
 };
