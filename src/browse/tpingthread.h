@@ -50,7 +50,3 @@ private:
     std::unique_ptr<TPing> pinger_;
     std::string distanceText_;
 };
-
-// The text one echo leaves in the "Distance" column: replies gives the number of
-// replies, roundTripMs the first one's time, errorCode the echo's status.
-std::string DistanceTextFor(std::int32_t replies, std::uint32_t roundTripMs, std::int32_t errorCode);

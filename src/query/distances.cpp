@@ -1,36 +1,23 @@
 #include "query/distances.h"
 
-#include "net/echoreply.h"
+#include "browse/distancetext.h"
 #include "net/icmp.h"
+#include "platform/openfilelimit.h"
 
 #include <memory>
 #include <thread>
-
-#include <sys/resource.h>
 
 namespace {
 
 Distance MeasureOnce(TICMP& pinger)
 {
     Distance distance;
-    if (pinger.Ping() > 0) {
+    const std::int32_t replies = pinger.Ping();
+    if (replies > 0)
         distance.roundTripMs = pinger.Reply().RoundTripTime;
-        distance.text = std::to_string(*distance.roundTripMs) + " ms";
-    } else if (pinger.LastError() == EchoStatus::TimedOut) {
-        distance.text = "too far";
-    }
+    distance.text = DistanceTextFor(replies, distance.roundTripMs.value_or(0),
+                                    static_cast<std::int32_t>(pinger.LastError()));
     return distance;
-}
-
-// Each pinger may hold a socket of its own, and a long list needs more of
-// them than the usual soft limit allows; the hard limit is ours to take.
-void AllowAllOpenFiles()
-{
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }
 
 }  // namespace
@@ -39,7 +26,7 @@ std::vector<Distance> MeasureDistances(const std::vector<std::string>& addresses
 {
     // Every pinger is set up first, so that a missing echo service is told
     // before any request goes out.
-    AllowAllOpenFiles();
+    RaiseOpenFileLimit();
     std::vector<std::unique_ptr<TICMP>> pingers;
     pingers.reserve(addresses.size());
     for (const std::string& address : addresses) {
