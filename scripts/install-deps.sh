@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need.
 # Idempotent and non-interactive: it asks apt only for what is missing.
+# Extra package names given as arguments are installed along with them.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev googletest
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   iproute2 nftables procps libcap2-bin
+  "$@"
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "net/echosocket.h"
 
+#include "net/echoanswer.h"
 #include "net/echofilter.h"
 #include "net/echoidentifiers.h"
 #include "platform/rawnetcapability.h"
@@ -28,13 +29,6 @@ constexpr std::size_t kMaxIpHeaderSize = 60;
 std::uint16_t ReadBig16(const std::uint8_t* p)
 {
     return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-}
-
-std::uint32_t ReadRaw32(const std::uint8_t* p)
-{
-    std::uint32_t value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
 }
 
 std::uint32_t EchoStatusFromErrno(int error)
@@ -265,6 +259,7 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
         connectedTo_ = request.destination;
     }
 
+    const AwaitedEcho awaited{request.destination, identifier_, sequence_};
     const Clock::time_point sent = Clock::now();
     const Clock::time_point deadline = sent + std::chrono::milliseconds(std::max(0, request.timeoutMs));
     if (sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&destination),
@@ -312,7 +307,7 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
 
         bool answered = false;
         if (kind_ == EchoSocketKind::Raw) {
-            answered = TakeRawPacket(buffer.data(), static_cast<std::size_t>(length), request, outcome);
+            answered = ReadRawEchoAnswer({buffer.data(), static_cast<std::size_t>(length)}, awaited, outcome);
         } else {
             int ttl = 0, tos = 0;
             for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
@@ -323,8 +318,8 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
                 else if (c->cmsg_type == IP_TOS)
                     tos = *CMSG_DATA(c);
             }
-            answered = TakeDatagram(buffer.data(), static_cast<std::size_t>(length),
-                                    source.sin_addr.s_addr, ttl, tos, request, outcome);
+            answered = ReadDatagramEchoAnswer({buffer.data(), static_cast<std::size_t>(length)},
+                                              source.sin_addr.s_addr, ttl, tos, awaited, outcome);
         }
         if (answered) {
             outcome.reply.RoundTripTime = ElapsedMs(sent);
@@ -336,74 +331,6 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     outcome.status = EchoStatus::TimedOut;
     outcome.reply.Status = outcome.status;
     return outcome;
-}
-
-bool EchoSocket::TakeRawPacket(const std::uint8_t* packet, std::size_t length,
-                               const EchoRequest& request, EchoOutcome& outcome)
-{
-    if (length < sizeof(iphdr))
-        return false;
-    const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0f) * 4;
-    if (headerSize < sizeof(iphdr) || length < headerSize + kIcmpHeaderSize || packet[9] != IPPROTO_ICMP)
-        return false;
-    const std::uint32_t source = ReadRaw32(packet + 12);
-    const std::uint8_t* icmp = packet + headerSize;
-    const std::size_t icmpLength = length - headerSize;
-    if (InternetChecksum(icmp, icmpLength) != 0)
-        return false;
-
-    if (icmp[0] == ICMP_ECHOREPLY) {
-        if (source != request.destination || ReadBig16(icmp + 4) != identifier_
-            || ReadBig16(icmp + 6) != sequence_)
-            return false;
-        outcome.replies = 1;
-        outcome.status = EchoStatus::Success;
-        outcome.reply = TIcmpEchoReply{};
-        outcome.reply.Address = source;
-        outcome.reply.DataSize = static_cast<std::uint16_t>(icmpLength - kIcmpHeaderSize);
-        outcome.reply.Options.Ttl = packet[8];
-        outcome.reply.Options.Tos = packet[1];
-        return true;
-    }
-
-    // An error quotes the IP header and the first 8 bytes of the packet it is about.
-    const std::uint8_t* quoted = icmp + kIcmpHeaderSize;
-    const std::size_t quotedLength = icmpLength - kIcmpHeaderSize;
-    if (quotedLength < sizeof(iphdr))
-        return false;
-    const std::size_t quotedHeaderSize = static_cast<std::size_t>(quoted[0] & 0x0f) * 4;
-    if (quotedHeaderSize < sizeof(iphdr) || quotedLength < quotedHeaderSize + kIcmpHeaderSize
-        || quoted[9] != IPPROTO_ICMP || ReadRaw32(quoted + 16) != request.destination)
-        return false;
-    const std::uint8_t* quotedIcmp = quoted + quotedHeaderSize;
-    if (quotedIcmp[0] != ICMP_ECHO || ReadBig16(quotedIcmp + 4) != identifier_
-        || ReadBig16(quotedIcmp + 6) != sequence_)
-        return false;
-    outcome.replies = 0;
-    outcome.status = EchoStatusFromIcmpError(icmp[0], icmp[1]);
-    outcome.reply = TIcmpEchoReply{};
-    outcome.reply.Address = source;
-    outcome.reply.Status = outcome.status;
-    outcome.reply.Options.Ttl = packet[8];
-    outcome.reply.Options.Tos = packet[1];
-    return true;
-}
-
-bool EchoSocket::TakeDatagram(const std::uint8_t* packet, std::size_t length, std::uint32_t source,
-                              int ttl, int tos, const EchoRequest& request, EchoOutcome& outcome)
-{
-    // The kernel checked the checksum and the identifier; the rest is ours to check.
-    if (length < kIcmpHeaderSize || packet[0] != ICMP_ECHOREPLY || source != request.destination
-        || ReadBig16(packet + 6) != sequence_)
-        return false;
-    outcome.replies = 1;
-    outcome.status = EchoStatus::Success;
-    outcome.reply = TIcmpEchoReply{};
-    outcome.reply.Address = source;
-    outcome.reply.DataSize = static_cast<std::uint16_t>(length - kIcmpHeaderSize);
-    outcome.reply.Options.Ttl = static_cast<std::uint8_t>(ttl);
-    outcome.reply.Options.Tos = static_cast<std::uint8_t>(tos);
-    return true;
 }
 
 bool EchoSocket::TakeQueuedError(const EchoRequest& request, EchoOutcome& outcome)

@@ -49,11 +49,6 @@ private:
     static std::unique_ptr<EchoSocket> OpenRaw();
 
     bool ApplyOptions(const EchoRequest& request, std::uint32_t& status);
-    // Both return true when the packet answers the current request.
-    bool TakeRawPacket(const std::uint8_t* packet, std::size_t length, const EchoRequest& request,
-                       EchoOutcome& outcome);
-    bool TakeDatagram(const std::uint8_t* packet, std::size_t length, std::uint32_t source,
-                      int ttl, int tos, const EchoRequest& request, EchoOutcome& outcome);
     bool TakeQueuedError(const EchoRequest& request, EchoOutcome& outcome);
 
     EchoSocketKind kind_;

@@ -4,7 +4,6 @@
 #include "net/hostlookup.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
@@ -79,7 +78,8 @@ std::int32_t TICMP::Ping()
     // The data count travels as 16 bits.
     const std::size_t size = static_cast<std::uint16_t>(size_);
     request.data.assign(size, ' ');
-    std::memcpy(request.data.data(), EchoPayloadText, std::min(size, kPayloadTextSize));
+    // copy_n, not memcpy: the data of an empty request may be a null pointer.
+    std::copy_n(EchoPayloadText, std::min(size, kPayloadTextSize), request.data.begin());
     request.ttl = static_cast<std::uint8_t>(ttl_ & 0xff);
     request.flags = static_cast<std::uint8_t>(flags_ & 0xff);
     request.timeoutMs = timeout_;

@@ -1,9 +1,9 @@
 #include "net/ping.h"
 
 #include "net/hostlookup.h"
+#include "net/threadmailbox.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QThread>
 
 #include <mutex>
@@ -14,13 +14,13 @@
 // Links background lookups to their component. A lookup outlives a component that
 // drops it, so it reaches the component only through here, under the lock, and the
 // component detaches itself before it goes away. Results are posted to `receiver`,
-// an object of the component's thread that is deleted there, never to the component
+// a mailbox of the component's thread that is deleted there, never to the component
 // itself: the component may be released on another thread while a stale result is
 // being delivered, and the lock makes the release wait for that delivery.
 struct TPing::LookupRelay {
     std::recursive_mutex mutex;  // a handler may release the component it was called for
     TPing* target = nullptr;
-    QObject* receiver = nullptr;
+    ThreadMailbox* receiver = nullptr;
 };
 
 namespace {
@@ -37,7 +37,7 @@ TPing::TPing(QObject* owner, EchoSocketKind socketKind)
       relay_(std::make_shared<LookupRelay>())
 {
     relay_->target = this;
-    relay_->receiver = new QObject;  // lives on this thread, like the component
+    relay_->receiver = new ThreadMailbox;  // lives on this thread, like the component
     icmp_->OnDisplay = [this](TICMP* icmp, const std::string& msg) {
         if (OnDisplay)
             OnDisplay(this, icmp, msg);
@@ -163,14 +163,11 @@ void TPing::DnsLookup(const std::string& HostName)
             const HostLookupResult found = ResolveHostName(HostName);
             std::lock_guard lock(relay->mutex);
             if (relay->target) {
-                QMetaObject::invokeMethod(
-                    relay->receiver,
-                    [relay, handle, found] {
-                        std::lock_guard deliveryLock(relay->mutex);
-                        if (TPing* target = relay->target)
-                            target->LookupCompleted(handle, found.Error, found.Address);
-                    },
-                    Qt::QueuedConnection);
+                relay->receiver->Post([relay, handle, found] {
+                    std::lock_guard deliveryLock(relay->mutex);
+                    if (TPing* target = relay->target)
+                        target->LookupCompleted(handle, found.Error, found.Address);
+                });
             }
         }).detach();
     } catch (const std::system_error&) {

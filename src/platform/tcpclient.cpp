@@ -1,14 +1,14 @@
 #include "platform/tcpclient.h"
 
+#include "platform/addresslookup.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <memory>
 #include <system_error>
 #include <utility>
 
 #include <fcntl.h>
-#include <netdb.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,42 +21,6 @@ using Clock = std::chrono::steady_clock;
 std::string ErrnoText(int error)
 {
     return std::system_category().message(error);
-}
-
-// Names under ".invalid" are reserved never to resolve; answering that here
-// spares a pointless query to the name servers.
-bool IsReservedInvalidName(std::string host)
-{
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (!host.empty() && host.back() == '.')
-        host.pop_back();
-    constexpr std::string_view suffix = ".invalid";
-    return host == "invalid"
-        || (host.size() > suffix.size() && host.ends_with(suffix));
-}
-
-struct AddrInfoDeleter {
-    void operator()(addrinfo* info) const { freeaddrinfo(info); }
-};
-using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoDeleter>;
-
-AddrInfoList ResolveIpv4(const std::string& host, std::uint16_t port)
-{
-    if (host.empty() || IsReservedInvalidName(host))
-        throw TcpResolveError("cannot resolve host \"" + host + "\"");
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    const int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (status != 0) {
-        const std::string reason = status == EAI_SYSTEM ? ErrnoText(errno) : gai_strerror(status);
-        throw TcpResolveError("cannot resolve host \"" + host + "\": " + reason);
-    }
-    return AddrInfoList(found);
 }
 
 // Milliseconds left until deadline for poll(), -1 for no deadline.
@@ -90,18 +54,17 @@ bool PollFor(int fd, short events, TcpClient::Duration timeout, short& revents)
 
 // Makes one non-blocking connection attempt; returns the socket, or -1 with
 // error set.
-int TryConnect(const addrinfo& address, TcpClient::Duration timeout, int& error, bool& timedOut)
+int TryConnect(const sockaddr_in& address, TcpClient::Duration timeout, int& error, bool& timedOut)
 {
     timedOut = false;
-    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                            address.ai_protocol);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = errno;
         return -1;
     }
     int status;
     do {
-        status = ::connect(fd, address.ai_addr, address.ai_addrlen);
+        status = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     } while (status != 0 && errno == EINTR);
     if (status == 0)
         return fd;
@@ -137,7 +100,8 @@ TcpClient::~TcpClient()
 }
 
 TcpClient::TcpClient(TcpClient&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), timeout_(other.timeout_), peer_(std::move(other.peer_))
+    : fd_(std::exchange(other.fd_, -1)), timeout_(other.timeout_), deadline_(other.deadline_),
+      peer_(std::move(other.peer_))
 {
 }
 
@@ -147,6 +111,7 @@ TcpClient& TcpClient::operator=(TcpClient&& other) noexcept
         close();
         fd_ = std::exchange(other.fd_, -1);
         timeout_ = other.timeout_;
+        deadline_ = other.deadline_;
         peer_ = std::move(other.peer_);
     }
     return *this;
@@ -161,20 +126,34 @@ void TcpClient::connect(const std::string& host, std::uint16_t port)
 {
     close();
     peer_ = host + ":" + std::to_string(port);
-    const AddrInfoList addresses = ResolveIpv4(host, port);
+    // The lookup counts as a wait like any other: silent name servers must
+    // not outlast the time-outs.
+    const Duration lookupWait = nextWait("looking up");
+    Ipv4Addresses addresses;
+    try {
+        addresses = LookUpIpv4Within(host, lookupWait);
+    } catch (const TcpTimeoutError&) {
+        failWithTimeout("looking up", lookupWait);
+    }
 
     // A name may stand for several addresses: the first that accepts wins.
     int lastError = 0;
     bool lastTimedOut = false;
-    for (const addrinfo* address = addresses.get(); address; address = address->ai_next) {
-        const int fd = TryConnect(*address, nextWait("connecting to"), lastError, lastTimedOut);
+    Duration lastWait{0};
+    for (const std::uint32_t ip : addresses) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = ip;
+        lastWait = nextWait("connecting to");
+        const int fd = TryConnect(address, lastWait, lastError, lastTimedOut);
         if (fd >= 0) {
             fd_ = fd;
             return;
         }
     }
     if (lastTimedOut)
-        throw TcpTimeoutError("connecting to " + peer_ + " timed out");
+        failWithTimeout("connecting to", lastWait);
     throw TcpConnectError("cannot connect to " + peer_ + ": " + ErrnoText(lastError));
 }
 
@@ -247,10 +226,20 @@ void TcpClient::close() noexcept
 void TcpClient::waitFor(short events, const char* what)
 {
     short revents = 0;
-    if (!PollFor(fd_, events, nextWait(what), revents))
-        throw TcpTimeoutError(std::string(what) + " " + peer_ + " timed out after "
-                              + std::to_string(timeout_.count()) + " ms without progress");
+    const Duration wait = nextWait(what);
+    if (!PollFor(fd_, events, wait, revents))
+        failWithTimeout(what, wait);
     // Errors and hang-ups are reported by the next receive or send.
+}
+
+void TcpClient::failWithTimeout(const char* what, Duration wait) const
+{
+    // A wait shorter than the inactivity time-out was cut short by the deadline.
+    const bool deadlineReached = timeout_ == Duration::zero() || wait < timeout_;
+    if (deadlineReached)
+        throw TcpTimeoutError(std::string(what) + " " + peer_ + " took longer than allowed");
+    throw TcpTimeoutError(std::string(what) + " " + peer_ + " timed out after "
+                          + std::to_string(timeout_.count()) + " ms without progress");
 }
 
 TcpClient::Duration TcpClient::nextWait(const char* what) const

@@ -70,7 +70,9 @@ public:
     void setDeadline(std::optional<Deadline> deadline) { deadline_ = deadline; }
 
     // Connects to host (an IPv4 address or a name) at port, closing any
-    // previous connection first. Names under ".invalid" never resolve.
+    // previous connection first. Looking the name up is one of the waits
+    // bounded by the time-out and the deadline. Names under ".invalid" never
+    // resolve.
     void connect(const std::string& host, std::uint16_t port);
     bool isOpen() const { return fd_ >= 0; }
 
@@ -88,6 +90,9 @@ public:
 private:
     // Waits until the socket is ready for events; throws on time-out.
     void waitFor(short events, const char* what);
+    // Throws the TcpTimeoutError for a wait of this length that ran out,
+    // naming whichever limit ended it.
+    [[noreturn]] void failWithTimeout(const char* what, Duration wait) const;
     // How long the next wait may last: the inactivity time-out, cut short by
     // the deadline (zero waits for ever). Throws once the deadline has passed.
     Duration nextWait(const char* what) const;

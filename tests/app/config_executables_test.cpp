@@ -93,10 +93,10 @@ private slots:
             QVERIFY(dialog);
             preset = dialog->selectedFiles().value(0);
             filters = dialog->nameFilters();
-            // Type the other file's name, as a user would, and confirm.
-            auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            QVERIFY(nameEdit);
-            nameEdit->setText(QStringLiteral("other.exe"));
+            // Choose the other file and confirm. (Typing its name races with
+            // the dialog's own listing of the folder, which may select the
+            // preset file again along with the typed one.)
+            dialog->selectFile(other);
             QMetaObject::invokeMethod(dialog, "accept");
         });
         form.btLocateZarn124x->click();

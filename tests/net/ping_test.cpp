@@ -1,7 +1,9 @@
+#include "coreapplication.h"
 #include "echopath.h"
 
 #include "net/hostlookup.h"
 #include "net/ping.h"
+#include "support/timescale.h"
 
 #include <gtest/gtest.h>
 
@@ -21,18 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Lookup results come through the event loop of the component's thread.
-QCoreApplication& Application()
-{
-    static int argc = 1;
-    static char name[] = "net_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
-}
-
 // Runs this thread's event loop until done() holds or the time is up.
-bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 3000)
+bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = ScaledMs(3000))
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done() && Clock::now() < deadline)
@@ -163,7 +155,7 @@ TEST_F(TPingTest, PingForwardsTheEchoEventsWithItselfAsSender)
     EXPECT_EQ(ping.ErrorCode(), 0);
     EXPECT_EQ(ping.Reply().Address, AddressValue("127.0.0.1"));
     EXPECT_EQ(ping.Reply().DataSize, 20);
-    EXPECT_LT(ping.Reply().RoundTripTime, 500u);
+    EXPECT_LT(ping.Reply().RoundTripTime, static_cast<std::uint32_t>(ScaledMs(500)));
     EXPECT_EQ(events, (std::vector<std::string>{"request", "reply 1"}));
 }
 

@@ -13,7 +13,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/addresslookup.h"
 #include "platform/tcpclient.h"
+#include "support/silentnameservers.h"
+#include "support/timescale.h"
 
 using namespace std::chrono_literals;
 using namespace std::string_literals;
@@ -161,7 +164,7 @@ TEST(TcpClient, InactivityTimeoutEndsAWaitWithoutProgress)
     EXPECT_THROW(client.readExactly(2), TcpTimeoutError);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, 150ms);
-    EXPECT_LT(elapsed, 5s);
+    EXPECT_LT(elapsed, Scaled(5s));
 }
 
 TEST(TcpClient, InactivityTimeoutAllowsASlowButSteadyPeer)
@@ -248,4 +251,130 @@ TEST(TcpClient, MovingHandsTheConnectionOver)
     EXPECT_FALSE(first.isOpen());
     EXPECT_TRUE(second.isOpen());
     EXPECT_EQ(second.readExactly(5), "moved");
+}
+
+namespace {
+
+// Sends one byte every 50 ms for up to 5 s, until the client goes away.
+void Trickle(int fd)
+{
+    for (int i = 0; i < 100; ++i) {
+        if (::send(fd, "x", 1, MSG_NOSIGNAL) != 1)
+            return;
+        std::this_thread::sleep_for(50ms);
+    }
+}
+
+// Stays silent until the client closes (at most 5 s).
+void StaySilent(int fd)
+{
+    ScriptedPeer::ReceiveUntilClosed(fd);
+}
+
+std::string TimeoutMessageOf(const std::function<void()>& exchange)
+{
+    try {
+        exchange();
+    } catch (const TcpTimeoutError& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "the exchange did not time out";
+    return {};
+}
+
+}  // namespace
+
+TEST(TcpClient, MovingKeepsTheDeadline)
+{
+    {
+        ScriptedPeer peer(StaySilent);
+        TcpClient first;
+        first.setDeadline(std::chrono::steady_clock::now() + 200ms);
+        first.connect("127.0.0.1", peer.port());
+        TcpClient second(std::move(first));
+        EXPECT_THROW(second.readExactly(1), TcpTimeoutError);
+    }
+    {
+        ScriptedPeer peer(StaySilent);
+        TcpClient first;
+        first.setDeadline(std::chrono::steady_clock::now() + 200ms);
+        first.connect("127.0.0.1", peer.port());
+        TcpClient second;
+        second = std::move(first);
+        EXPECT_THROW(second.readExactly(1), TcpTimeoutError);
+    }
+}
+
+TEST(TcpClient, TimeOutMessagesNameTheLimitThatEndedTheWait)
+{
+    const auto deadlineIn = [](std::chrono::milliseconds span) {
+        return std::chrono::steady_clock::now() + span;
+    };
+    {
+        ScriptedPeer peer(StaySilent);
+        TcpClient client = ConnectedClient(peer.port(), 200ms);
+        const std::string message = TimeoutMessageOf([&] { client.readExactly(1); });
+        EXPECT_EQ(message, "reading from 127.0.0.1:" + std::to_string(peer.port())
+                               + " timed out after 200 ms without progress");
+    }
+    {
+        // Without an inactivity time-out only the deadline can end the wait.
+        ScriptedPeer peer(StaySilent);
+        TcpClient client;
+        client.setDeadline(deadlineIn(200ms));
+        client.connect("127.0.0.1", peer.port());
+        const std::string message = TimeoutMessageOf([&] { client.readExactly(1); });
+        EXPECT_EQ(message, "reading from 127.0.0.1:" + std::to_string(peer.port()) + " took longer than allowed");
+    }
+    {
+        // Bytes come every 50 ms: the inactivity time-out never runs out.
+        ScriptedPeer peer(Trickle);
+        TcpClient client = ConnectedClient(peer.port(), 300ms);
+        client.setDeadline(deadlineIn(500ms));
+        const std::string message = TimeoutMessageOf([&] { client.readUntilClose(1000); });
+        EXPECT_EQ(message, "reading from 127.0.0.1:" + std::to_string(peer.port()) + " took longer than allowed");
+    }
+}
+
+TEST(TcpClient, NameLookupIsBoundedByTheTimeLimits)
+{
+    SilentNameServers silent;
+    const auto start = std::chrono::steady_clock::now();
+    {
+        TcpClient client;
+        client.setDeadline(start + 300ms);
+        const std::string message = TimeoutMessageOf([&] { client.connect("list.quimbrel.test", 10057); });
+        EXPECT_EQ(message, "looking up list.quimbrel.test:10057 took longer than allowed");
+        EXPECT_FALSE(client.isOpen());
+    }
+    {
+        TcpClient client;
+        client.setInactivityTimeout(200ms);
+        const std::string message = TimeoutMessageOf([&] { client.connect("list.quimbrel.test", 10057); });
+        EXPECT_EQ(message, "looking up list.quimbrel.test:10057 timed out after 200 ms without progress");
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, 450ms);
+    EXPECT_LT(elapsed, Scaled(5s));
+    EXPECT_EQ(silent.lookups(), 2);
+
+    // Address texts need no name server.
+    ScriptedPeer peer([](int fd) { ScriptedPeer::Send(fd, "ok"); });
+    TcpClient client = ConnectedClient(peer.port(), 200ms);
+    EXPECT_EQ(client.readExactly(2), "ok");
+    EXPECT_EQ(silent.lookups(), 2);
+}
+
+TEST(TcpClient, ConnectsToTheFirstLookedUpAddressThatAccepts)
+{
+    // Only 127.0.0.1 listens; 127.0.0.2 refuses the same port.
+    ScopedIpv4Resolver resolver([](const std::string&) {
+        return Ipv4Addresses{htonl(0x7F000002), htonl(INADDR_LOOPBACK)};
+    });
+    ScriptedPeer peer([](int fd) { ScriptedPeer::Send(fd, "second"); });
+    TcpClient client;
+    client.setInactivityTimeout(5s);
+    client.setDeadline(std::chrono::steady_clock::now() + 10s);
+    client.connect("two.quimbrel.test", peer.port());
+    EXPECT_EQ(client.readExactly(6), "second");
 }

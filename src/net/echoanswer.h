@@ -1,0 +1,27 @@
+#pragma once
+// Reading what an echo socket receives: is it the answer to the request we
+// wait for, and what does it say? Kept apart from the socket so that any
+// bytes, however damaged, can be fed to it.
+
+#include "net/echosocket.h"
+
+#include <cstdint>
+#include <span>
+
+// The request an answer must belong to.
+struct AwaitedEcho {
+    std::uint32_t destination = 0;  // network byte order
+    std::uint16_t identifier = 0;
+    std::uint16_t sequence = 0;
+};
+
+// A packet from a raw ICMP socket, IP header first. True, with outcome
+// filled in, when it is the echo reply to the awaited request or an ICMP
+// error that quotes it; false for anything else, damaged packets included.
+bool ReadRawEchoAnswer(std::span<const std::uint8_t> packet, const AwaitedEcho& awaited, EchoOutcome& outcome);
+
+// A packet from a datagram ICMP socket, ICMP header first, with the sender
+// and the TTL and TOS the kernel reported. The kernel has checked the
+// checksum and the identifier; errors arrive separately.
+bool ReadDatagramEchoAnswer(std::span<const std::uint8_t> packet, std::uint32_t source, int ttl, int tos,
+                            const AwaitedEcho& awaited, EchoOutcome& outcome);
