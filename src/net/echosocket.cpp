@@ -11,6 +11,7 @@
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
+#include <semaphore.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,6 +26,17 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+timespec MonotonicTimespec(Clock::time_point at)
+{
+    // The steady clock is the monotonic clock.
+    const auto since = at.time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+    timespec result{};
+    result.tv_sec = static_cast<time_t>(seconds.count());
+    result.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
+    return result;
+}
 
 constexpr std::size_t kIcmpHeaderSize = 8;
 constexpr std::size_t kMaxIpHeaderSize = 60;
@@ -87,6 +99,10 @@ SharedSockets& Registry()
 constexpr std::size_t kLargestPacket = 65535;
 // Messages taken from the socket per wake-up before looking at the wake-up event again.
 constexpr int kMessagesPerRound = 256;
+// While answers come in faster than one per this time, the receiver takes them a
+// batch at a time, waking once per this time rather than once per answer. Their
+// round trips come from kernel timestamps, so the wait does not lengthen them.
+constexpr auto kBatchTime = std::chrono::milliseconds(4);
 
 }  // namespace
 
@@ -142,9 +158,14 @@ struct EchoSocket::Waiter {
     KernelNanoseconds sendEnd = 0;    // and just after it
     std::optional<KernelNanoseconds> leftAt;      // the kernel's transmit timestamp
     std::optional<KernelNanoseconds> arrivedAt;   // the kernel's receive timestamp
-    bool answered = false;
+    bool answered = false;  // set, and the waiter taken out of waiting_, by the receiver
     EchoOutcome outcome;
-    std::condition_variable answeredSignal;
+    // Posted once the receiver is done with the waiter. A semaphore may be posted
+    // after the lock is released and destroyed as soon as it is taken, so the
+    // waiter does not wake only to wait for the receiver's lock.
+    sem_t answeredSignal;
+    Waiter() { sem_init(&answeredSignal, 0, 0); }
+    ~Waiter() { sem_destroy(&answeredSignal); }
 };
 
 EchoSocket::EchoSocket(EchoSocketKind kind, int fd, std::uint16_t identifier, bool pooledIdentifier)
@@ -349,14 +370,33 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     }
     waiter.sendEnd = RealTimeNow();
 
-    if (sent >= 0)
-        waiter.answeredSignal.wait_until(lock, deadline, [&] { return waiter.answered; });
-    waiting_.erase(waiter.key);
+    if (sent >= 0) {
+        lock.unlock();
+        // Answers may wait up to one batch time before they are handed over: allow
+        // for that, then judge by when the answer really came.
+        const timespec until = MonotonicTimespec(deadline + kBatchTime);
+        bool signalled = false;
+        while (!(signalled = sem_clockwait(&waiter.answeredSignal, CLOCK_MONOTONIC, &until) == 0) && errno == EINTR) {
+        }
+        lock.lock();
+        if (!signalled && waiter.answered) {
+            // Handed over just now: the post is under way, and it must be taken
+            // before the waiter goes.
+            lock.unlock();
+            while (sem_wait(&waiter.answeredSignal) != 0 && errno == EINTR) {
+            }
+            lock.lock();
+        }
+    }
+    if (!waiter.answered)
+        waiting_.erase(waiter.key);
     if (stampable)
         bySendStart_.erase(waiter.sendStart);
+    lock.unlock();
     if (sent < 0)
         return failed(EchoStatusFromErrno(sendError));
-    if (!waiter.answered)
+    const KernelNanoseconds timeoutNs = static_cast<KernelNanoseconds>(std::max(0, request.timeoutMs)) * 1'000'000;
+    if (!waiter.answered || *waiter.arrivedAt - waiter.leftAt.value_or(waiter.sendStart) > timeoutNs)
         return failed(EchoStatus::TimedOut);
 
     outcome = waiter.outcome;
@@ -370,6 +410,9 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
 void EchoSocket::Receive()
 {
     std::vector<std::uint8_t> buffer(kLargestPacket + 1);
+    // The average time between wake-ups that found something, smoothed.
+    auto lastRound = Clock::now();
+    auto averageGap = std::chrono::duration<double, std::milli>(1000);
     for (;;) {
         pollfd watched[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         if (poll(watched, 2, -1) < 0) {
@@ -379,10 +422,17 @@ void EchoSocket::Receive()
         }
         if (watched[1].revents)
             return;  // the last holder is closing the socket
+        // Transmit reports first: they are queued before the answers they go with.
         if (watched[0].revents & POLLERR)
             TakeErrorQueue();
         if (watched[0].revents & POLLIN)
             TakeReceived(buffer);
+
+        const auto now = Clock::now();
+        averageGap = averageGap * 0.875 + std::chrono::duration<double, std::milli>(now - lastRound) * 0.125;
+        lastRound = now;
+        if (averageGap < kBatchTime / 2)
+            std::this_thread::sleep_for(kBatchTime);
     }
 }
 
@@ -414,13 +464,13 @@ void EchoSocket::TakeReceived(std::vector<std::uint8_t>& buffer)
             const std::optional<AwaitedEcho> key = RawEchoAnswerKey(bytes);
             if (!key)
                 continue;
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
             const auto found = waiting_.find(KeyOf(key->destination, key->identifier, key->sequence));
-            if (found == waiting_.end() || found->second->answered)
+            if (found == waiting_.end())
                 continue;  // for no one, or late: its exchange has given up
             Waiter& waiter = *found->second;
             if (ReadRawEchoAnswer(bytes, waiter.awaited, waiter.outcome))
-                HandOver(waiter, arrivedAt);
+                HandOver(waiter, arrivedAt, lock);
         } else {
             if (length < static_cast<ssize_t>(kIcmpHeaderSize))
                 continue;
@@ -433,13 +483,13 @@ void EchoSocket::TakeReceived(std::vector<std::uint8_t>& buffer)
                 else if (c->cmsg_type == IP_TOS)
                     tos = *CMSG_DATA(c);
             }
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
             const auto found = waiting_.find(KeyOf(source.sin_addr.s_addr, identifier_, ReadBig16(buffer.data() + 6)));
-            if (found == waiting_.end() || found->second->answered)
+            if (found == waiting_.end())
                 continue;
             Waiter& waiter = *found->second;
             if (ReadDatagramEchoAnswer(bytes, source.sin_addr.s_addr, ttl, tos, waiter.awaited, waiter.outcome))
-                HandOver(waiter, arrivedAt);
+                HandOver(waiter, arrivedAt, lock);
         }
     }
 }
@@ -490,10 +540,10 @@ void EchoSocket::TakeErrorQueue()
         // starts with the request's ICMP header.
         if (static_cast<std::size_t>(length) < kIcmpHeaderSize || quoted[0] != ICMP_ECHO)
             continue;
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         const std::uint16_t identifier = kind_ == EchoSocketKind::Raw ? ReadBig16(quoted + 4) : identifier_;
         const auto found = waiting_.find(KeyOf(about.sin_addr.s_addr, identifier, ReadBig16(quoted + 6)));
-        if (found == waiting_.end() || found->second->answered)
+        if (found == waiting_.end())
             continue;
         Waiter& waiter = *found->second;
         std::uint32_t offender = 0;
@@ -510,14 +560,17 @@ void EchoSocket::TakeErrorQueue()
         outcome.reply = TIcmpEchoReply{};
         outcome.reply.Address = offender;
         outcome.reply.Status = outcome.status;
-        HandOver(waiter, MessageTimestamp(message));
+        HandOver(waiter, MessageTimestamp(message), lock);
     }
 }
 
-void EchoSocket::HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt)
+void EchoSocket::HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt, std::unique_lock<std::mutex>& lock)
 {
     waiter.arrivedAt = receivedAt ? receivedAt : std::optional<KernelNanoseconds>(RealTimeNow());
     waiter.answered = true;
-    // Signalled under the lock: once it is released the waiter may be gone.
-    waiter.answeredSignal.notify_one();
+    waiting_.erase(waiter.key);
+    // Once it sees answered, a waiter that timed out meanwhile waits for this post
+    // and only then goes, so posting outside the lock is safe.
+    lock.unlock();
+    sem_post(&waiter.answeredSignal);
 }

@@ -7,7 +7,6 @@
 #include "net/echosocketkind.h"
 #include "net/echotimestamps.h"
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -66,7 +65,7 @@ private:
     void Receive();
     void TakeReceived(std::vector<std::uint8_t>& buffer);
     void TakeErrorQueue();
-    void HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt);
+    void HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt, std::unique_lock<std::mutex>& lock);
 
     const EchoSocketKind kind_;
     const int fd_;
