@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -63,7 +64,7 @@ private:
     bool ApplyOptions(const EchoRequest& request, std::uint32_t& status);
     std::uint16_t NextSequenceFor(std::uint32_t destination);
     void Receive();
-    void TakeReceived(std::vector<std::uint8_t>& buffer);
+    void TakeReceived(std::span<std::uint8_t> buffer);
     void TakeErrorQueue();
     void HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt, std::unique_lock<std::mutex>& lock);
 
