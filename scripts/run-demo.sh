@@ -24,8 +24,11 @@ if ! datagram_echoes_allowed; then
   sudo_cmd=()
   [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
   echo "Giving build/src/app/quimbrel the capability to send pings (cap_net_raw)."
-  "${sudo_cmd[@]}" setcap cap_net_raw+p build/src/app/quimbrel ||
+  if ((${#sudo_cmd[@]})) && ! command -v sudo >/dev/null; then
+    echo "No sudo to set it with: distances will stay empty." >&2
+  elif ! "${sudo_cmd[@]}" setcap cap_net_raw+p build/src/app/quimbrel; then
     echo "Could not set the capability: distances will stay empty." >&2
+  fi
 fi
 
 demo_dir=$PWD/build/demo

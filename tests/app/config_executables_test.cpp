@@ -5,6 +5,7 @@
 #include "support/tempini.h"
 #include "support/testmain.h"
 
+#include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -93,10 +94,15 @@ private slots:
             QVERIFY(dialog);
             preset = dialog->selectedFiles().value(0);
             filters = dialog->nameFilters();
-            // Choose the other file and confirm. (Typing its name races with
-            // the dialog's own listing of the folder, which may select the
-            // preset file again along with the typed one.)
-            dialog->selectFile(other);
+            // Type the other file's name, as a user would, and confirm. A
+            // typed name replaces the selection only while the name field has
+            // the focus, which a dialog that is not yet active lacks: clear it.
+            auto* files = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+            QVERIFY(files && files->selectionModel());
+            files->selectionModel()->clearSelection();
+            auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(nameEdit);
+            nameEdit->setText(QStringLiteral("other.exe"));
             QMetaObject::invokeMethod(dialog, "accept");
         });
         form.btLocateZarn124x->click();
