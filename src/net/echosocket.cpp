@@ -194,6 +194,8 @@ std::shared_ptr<EchoSocket> EchoSocket::Shared(EchoSocketKind kind)
     const ino_t network = CurrentNetworkNamespace();
     SharedSockets& registry = Registry();
     std::lock_guard lock(registry.mutex);
+    // Forget sockets that have closed, such as those of namespaces now gone.
+    std::erase_if(registry.open, [](const auto& entry) { return entry.second.expired(); });
     auto take = [&](EchoSocketKind concrete) -> std::shared_ptr<EchoSocket> {
         std::weak_ptr<EchoSocket>& slot = registry.open[{concrete, network}];
         if (auto socket = slot.lock())
