@@ -122,6 +122,7 @@ bool AllMeasured(const ServerTableModel& table, int rows)
 struct Cost {
     double cpuSeconds = 0;
     long long echoes = 0;
+    double windowThreadSeconds = 0;  // of cpuSeconds: the window thread's share
     double PerEchoUs() const { return echoes > 0 ? cpuSeconds * 1e6 / static_cast<double>(echoes) : 0; }
 };
 
@@ -164,8 +165,10 @@ Cost MeasureSteadyState(int seconds)
 {
     const long long echoesBefore = EchoRequestsReceived();
     const double cpuBefore = CpuSeconds();
+    const double windowCpuBefore = CpuSeconds(RUSAGE_THREAD);
     RunFor(seconds * 1000LL);
-    return Cost{CpuSeconds() - cpuBefore, EchoRequestsReceived() - echoesBefore};
+    return Cost{CpuSeconds() - cpuBefore, EchoRequestsReceived() - echoesBefore,
+                CpuSeconds(RUSAGE_THREAD) - windowCpuBefore};
 }
 
 std::vector<std::string> RowAddresses(const ServerTableModel& table)
@@ -178,8 +181,11 @@ std::vector<std::string> RowAddresses(const ServerTableModel& table)
 
 void PrintCost(const char* who, const Cost& cost)
 {
-    std::printf("  %-9s %7lld echoes, CPU %.3f s, %.1f us per echo\n", who, cost.echoes, cost.cpuSeconds,
+    std::printf("  %-9s %7lld echoes, CPU %.3f s, %.1f us per echo", who, cost.echoes, cost.cpuSeconds,
                 cost.PerEchoUs());
+    if (cost.windowThreadSeconds > 0)
+        std::printf(" (window thread %.3f s of it)", cost.windowThreadSeconds);
+    std::printf("\n");
 }
 
 }  // namespace

@@ -373,13 +373,19 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     waiter.sendEnd = RealTimeNow();
 
     if (sent >= 0) {
-        lock.unlock();
         // Over loopback and other fast paths the answer is often in already: take
         // what there is now rather than sleep until the receiver's next round.
-        const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kLargestPacket + 1]);
+        std::unique_ptr<std::uint8_t[]> buffer = std::move(buffer_);
+        lock.unlock();
+        if (!buffer)
+            buffer.reset(new std::uint8_t[kLargestPacket + 1]);
         if (kernelTimestamps_)
             TakeErrorQueue();
         TakeReceived({buffer.get(), kLargestPacket + 1});
+        lock.lock();
+        if (!buffer_)
+            buffer_ = std::move(buffer);
+        lock.unlock();
         // Answers may wait up to one batch time before they are handed over: allow
         // for that, then judge by when the answer really came.
         const timespec until = MonotonicTimespec(deadline + kBatchTime);

@@ -86,6 +86,9 @@ private:
     std::unordered_map<std::uint64_t, Waiter*> waiting_;
     // ... and by the time their send call started.
     std::map<KernelNanoseconds, Waiter*> bySendStart_;
+    // A receive buffer kept for the next exchange that reads answers itself, so that
+    // reading does not allocate and free 64 KiB each time.
+    std::unique_ptr<std::uint8_t[]> buffer_;
 };
 
 // ICMP message type and code of an error, as an EchoStatus code.
