@@ -102,7 +102,7 @@ constexpr int kMessagesPerRound = 256;
 // While answers come in faster than one per this time, the receiver takes them a
 // batch at a time, waking once per this time rather than once per answer. Their
 // round trips come from kernel timestamps, so the wait does not lengthen them.
-constexpr auto kBatchTime = std::chrono::milliseconds(4);
+constexpr auto kBatchTime = std::chrono::milliseconds(10);
 
 }  // namespace
 
