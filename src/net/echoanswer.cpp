@@ -24,6 +24,32 @@ std::uint32_t ReadRaw32(const std::uint8_t* p)
 
 }  // namespace
 
+std::optional<AwaitedEcho> RawEchoAnswerKey(std::span<const std::uint8_t> bytes)
+{
+    const std::uint8_t* packet = bytes.data();
+    const std::size_t length = bytes.size();
+    if (length < sizeof(iphdr))
+        return std::nullopt;
+    const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0f) * 4;
+    if (headerSize < sizeof(iphdr) || length < headerSize + kIcmpHeaderSize)
+        return std::nullopt;
+    const std::uint8_t* icmp = packet + headerSize;
+    if (icmp[0] == ICMP_ECHOREPLY)
+        return AwaitedEcho{ReadRaw32(packet + 12), ReadBig16(icmp + 4), ReadBig16(icmp + 6)};
+
+    const std::uint8_t* quoted = icmp + kIcmpHeaderSize;
+    const std::size_t quotedLength = length - headerSize - kIcmpHeaderSize;
+    if (quotedLength < sizeof(iphdr))
+        return std::nullopt;
+    const std::size_t quotedHeaderSize = static_cast<std::size_t>(quoted[0] & 0x0f) * 4;
+    if (quotedHeaderSize < sizeof(iphdr) || quotedLength < quotedHeaderSize + kIcmpHeaderSize)
+        return std::nullopt;
+    const std::uint8_t* quotedIcmp = quoted + quotedHeaderSize;
+    if (quotedIcmp[0] != ICMP_ECHO)
+        return std::nullopt;
+    return AwaitedEcho{ReadRaw32(quoted + 16), ReadBig16(quotedIcmp + 4), ReadBig16(quotedIcmp + 6)};
+}
+
 bool ReadRawEchoAnswer(std::span<const std::uint8_t> bytes, const AwaitedEcho& awaited, EchoOutcome& outcome)
 {
     const std::uint8_t* packet = bytes.data();

@@ -6,6 +6,7 @@
 #include "net/echosocket.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // The request an answer must belong to.
@@ -14,6 +15,11 @@ struct AwaitedEcho {
     std::uint16_t identifier = 0;
     std::uint16_t sequence = 0;
 };
+
+// The request a packet from a raw ICMP socket (IP header first) is about, when it
+// looks like an echo reply or an ICMP error quoting an echo request: who is to be
+// handed it. Nothing more is checked; ReadRawEchoAnswer does that.
+std::optional<AwaitedEcho> RawEchoAnswerKey(std::span<const std::uint8_t> packet);
 
 // A packet from a raw ICMP socket, IP header first. True, with outcome
 // filled in, when it is the echo reply to the awaited request or an ICMP

@@ -11,17 +11,32 @@
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
+#include <semaphore.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+timespec MonotonicTimespec(Clock::time_point at)
+{
+    // The steady clock is the monotonic clock.
+    const auto since = at.time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+    timespec result{};
+    result.tv_sec = static_cast<time_t>(seconds.count());
+    result.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
+    return result;
+}
 
 constexpr std::size_t kIcmpHeaderSize = 8;
 constexpr std::size_t kMaxIpHeaderSize = 60;
@@ -54,11 +69,40 @@ std::uint32_t EchoStatusFromErrno(int error)
     }
 }
 
-std::uint32_t ElapsedMs(Clock::time_point since)
+std::uint64_t KeyOf(std::uint32_t destination, std::uint16_t identifier, std::uint16_t sequence)
 {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
-    return static_cast<std::uint32_t>(std::max<std::int64_t>(0, elapsed.count()));
+    return static_cast<std::uint64_t>(destination) << 32 | static_cast<std::uint64_t>(identifier) << 16 | sequence;
 }
+
+// The network namespace of the calling thread: a socket belongs to the namespace it
+// was opened in, so threads in other namespaces need sockets of their own.
+ino_t CurrentNetworkNamespace()
+{
+    struct stat status{};
+    if (stat("/proc/thread-self/ns/net", &status) != 0)
+        return 0;
+    return status.st_ino;
+}
+
+struct SharedSockets {
+    std::mutex mutex;
+    std::map<std::pair<EchoSocketKind, ino_t>, std::weak_ptr<EchoSocket>> open;
+};
+
+SharedSockets& Registry()
+{
+    static SharedSockets* registry = new SharedSockets;  // never destroyed: used until exit
+    return *registry;
+}
+
+// Requests larger than this cannot be sent; answers to them cannot be larger either.
+constexpr std::size_t kLargestPacket = 65535;
+// Messages taken from the socket per wake-up before looking at the wake-up event again.
+constexpr int kMessagesPerRound = 256;
+// While answers come in faster than one per this time, the receiver takes them a
+// batch at a time, waking once per this time rather than once per answer. Their
+// round trips come from kernel timestamps, so the wait does not lengthen them.
+constexpr auto kBatchTime = std::chrono::milliseconds(10);
 
 }  // namespace
 
@@ -107,6 +151,23 @@ std::uint32_t EchoStatusFromIcmpError(int type, int code)
     }
 }
 
+struct EchoSocket::Waiter {
+    std::uint64_t key = 0;
+    AwaitedEcho awaited;
+    KernelNanoseconds sendStart = 0;  // our clock, just before the send call
+    KernelNanoseconds sendEnd = 0;    // and just after it
+    std::optional<KernelNanoseconds> leftAt;      // the kernel's transmit timestamp
+    std::optional<KernelNanoseconds> arrivedAt;   // the kernel's receive timestamp
+    bool answered = false;  // set, and the waiter taken out of waiting_, by the receiver
+    EchoOutcome outcome;
+    // Posted once the receiver is done with the waiter. A semaphore may be posted
+    // after the lock is released and destroyed as soon as it is taken, so the
+    // waiter does not wake only to wait for the receiver's lock.
+    sem_t answeredSignal;
+    Waiter() { sem_init(&answeredSignal, 0, 0); }
+    ~Waiter() { sem_destroy(&answeredSignal); }
+};
+
 EchoSocket::EchoSocket(EchoSocketKind kind, int fd, std::uint16_t identifier, bool pooledIdentifier)
     : kind_(kind), fd_(fd), identifier_(identifier), pooledIdentifier_(pooledIdentifier)
 {
@@ -114,27 +175,71 @@ EchoSocket::EchoSocket(EchoSocketKind kind, int fd, std::uint16_t identifier, bo
 
 EchoSocket::~EchoSocket()
 {
+    if (receiver_.joinable()) {
+        const std::uint64_t one = 1;
+        if (write(wakeFd_, &one, sizeof one) < 0) {
+            // An eventfd write fails only on overflow, when it is already signalled.
+        }
+        receiver_.join();
+    }
+    if (wakeFd_ >= 0)
+        close(wakeFd_);
     close(fd_);
     if (pooledIdentifier_)
         EchoIdentifierPool::Process().Release(identifier_);
 }
 
-std::unique_ptr<EchoSocket> EchoSocket::Open(EchoSocketKind kind)
+std::shared_ptr<EchoSocket> EchoSocket::Shared(EchoSocketKind kind)
 {
+    const ino_t network = CurrentNetworkNamespace();
+    SharedSockets& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    // Forget sockets that have closed, such as those of namespaces now gone.
+    std::erase_if(registry.open, [](const auto& entry) { return entry.second.expired(); });
+    auto take = [&](EchoSocketKind concrete) -> std::shared_ptr<EchoSocket> {
+        std::weak_ptr<EchoSocket>& slot = registry.open[{concrete, network}];
+        if (auto socket = slot.lock())
+            return socket;
+        std::shared_ptr<EchoSocket> socket = concrete == EchoSocketKind::Raw ? OpenRaw() : OpenDatagram();
+        if (!socket)
+            return nullptr;
+        socket->kernelTimestamps_ = EnableKernelTimestamps(socket->fd_);
+        // Room for a burst of answers while the receiving thread waits for the CPU.
+        const int receiveBuffer = 1 << 20;
+        setsockopt(socket->fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        socket->wakeFd_ = eventfd(0, EFD_CLOEXEC);
+        if (socket->wakeFd_ < 0)
+            return nullptr;
+        try {
+            socket->receiver_ = std::thread(&EchoSocket::Receive, socket.get());
+        } catch (const std::system_error&) {
+            return nullptr;
+        }
+        slot = socket;
+        return socket;
+    };
     switch (kind) {
     case EchoSocketKind::Datagram:
-        return OpenDatagram();
+        return take(EchoSocketKind::Datagram);
     case EchoSocketKind::Raw:
-        return OpenRaw();
+        return take(EchoSocketKind::Raw);
     case EchoSocketKind::Automatic:
         break;
     }
-    if (auto socket = OpenDatagram())
+    if (auto socket = take(EchoSocketKind::Datagram))
         return socket;
-    return OpenRaw();
+    return take(EchoSocketKind::Raw);
 }
 
-std::unique_ptr<EchoSocket> EchoSocket::OpenDatagram()
+bool EchoSocket::IsOpen(EchoSocketKind kind)
+{
+    SharedSockets& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    const auto found = registry.open.find({kind, CurrentNetworkNamespace()});
+    return found != registry.open.end() && !found->second.expired();
+}
+
+std::shared_ptr<EchoSocket> EchoSocket::OpenDatagram()
 {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd < 0)
@@ -153,11 +258,10 @@ std::unique_ptr<EchoSocket> EchoSocket::OpenDatagram()
         close(fd);
         return nullptr;
     }
-    return std::unique_ptr<EchoSocket>(
-        new EchoSocket(EchoSocketKind::Datagram, fd, ntohs(local.sin_port), false));
+    return std::shared_ptr<EchoSocket>(new EchoSocket(EchoSocketKind::Datagram, fd, ntohs(local.sin_port), false));
 }
 
-std::unique_ptr<EchoSocket> EchoSocket::OpenRaw()
+std::shared_ptr<EchoSocket> EchoSocket::OpenRaw()
 {
     // The privilege is needed only to open the socket, so it is held no longer.
     const int fd = [] {
@@ -171,10 +275,9 @@ std::unique_ptr<EchoSocket> EchoSocket::OpenRaw()
         close(fd);
         return nullptr;
     }
-    // Errors about our requests come through the error queue once the socket is
-    // connected to its destination (see Exchange), as they do for datagram sockets.
-    const int on = 1;
-    if (!AttachEchoReplyFilter(fd, *identifier) || setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on) != 0) {
+    // ICMP errors about our requests arrive as ordinary packets, which the filter
+    // lets through along with our replies.
+    if (!AttachEchoReplyFilter(fd, *identifier)) {
         close(fd);
         EchoIdentifierPool::Process().Release(*identifier);
         return nullptr;
@@ -183,7 +286,7 @@ std::unique_ptr<EchoSocket> EchoSocket::OpenRaw()
     std::uint8_t scratch[64];
     for (int i = 0; i < 10000 && recv(fd, scratch, sizeof scratch, MSG_DONTWAIT) >= 0; ++i) {
     }
-    return std::unique_ptr<EchoSocket>(new EchoSocket(EchoSocketKind::Raw, fd, *identifier, true));
+    return std::shared_ptr<EchoSocket>(new EchoSocket(EchoSocketKind::Raw, fd, *identifier, true));
 }
 
 bool EchoSocket::ApplyOptions(const EchoRequest& request, std::uint32_t& status)
@@ -208,90 +311,151 @@ bool EchoSocket::ApplyOptions(const EchoRequest& request, std::uint32_t& status)
     return true;
 }
 
+std::uint16_t EchoSocket::NextSequenceFor(std::uint32_t destination)
+{
+    // One sequence space for the socket; skip numbers still awaited from the same host.
+    for (int tries = 0; tries < 65536; ++tries) {
+        ++sequence_;
+        if (!waiting_.contains(KeyOf(destination, identifier_, sequence_)))
+            break;
+    }
+    return sequence_;
+}
+
 EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
 {
     EchoOutcome outcome;
+    auto failed = [&outcome](std::uint32_t status) {
+        outcome.status = status;
+        outcome.reply.Status = status;
+        return outcome;
+    };
     // A request that cannot leave this host: TTL 0 would expire at once.
-    if (request.ttl == 0) {
-        outcome.status = EchoStatus::TtlExpiredTransit;
-        outcome.reply.Status = outcome.status;
-        return outcome;
-    }
-    if (request.data.size() > 65535 - kIcmpHeaderSize - sizeof(iphdr)) {
-        outcome.status = EchoStatus::BadRequest;
-        outcome.reply.Status = outcome.status;
-        return outcome;
-    }
-    if (!ApplyOptions(request, outcome.status)) {
-        outcome.reply.Status = outcome.status;
-        return outcome;
-    }
+    if (request.ttl == 0)
+        return failed(EchoStatus::TtlExpiredTransit);
+    if (request.data.size() > kLargestPacket - kIcmpHeaderSize - sizeof(iphdr))
+        return failed(EchoStatus::BadRequest);
 
-    ++sequence_;
     std::vector<std::uint8_t> packet(kIcmpHeaderSize + request.data.size());
     packet[0] = ICMP_ECHO;
-    packet[1] = 0;
-    const std::uint16_t identifier = htons(identifier_);
-    const std::uint16_t sequence = htons(sequence_);
-    std::memcpy(&packet[4], &identifier, 2);
-    std::memcpy(&packet[6], &sequence, 2);
     std::copy(request.data.begin(), request.data.end(), packet.begin() + kIcmpHeaderSize);
-    const std::uint16_t checksum = htons(InternetChecksum(packet.data(), packet.size()));
-    std::memcpy(&packet[2], &checksum, 2);
-
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_addr.s_addr = request.destination;
 
-    // Room for the largest answer that can still be ours: our size plus headers.
-    std::vector<std::uint8_t> buffer(kMaxIpHeaderSize + packet.size() + 64);
+    Waiter waiter;
+    std::unique_lock lock(mutex_);
+    if (!ApplyOptions(request, outcome.status))
+        return failed(outcome.status);
+    const std::uint16_t sequence = NextSequenceFor(request.destination);
+    const std::uint16_t identifierBytes = htons(identifier_);
+    const std::uint16_t sequenceBytes = htons(sequence);
+    std::memcpy(&packet[4], &identifierBytes, 2);
+    std::memcpy(&packet[6], &sequenceBytes, 2);
+    const std::uint16_t checksum = htons(InternetChecksum(packet.data(), packet.size()));
+    std::memcpy(&packet[2], &checksum, 2);
 
-    if (kind_ == EchoSocketKind::Raw && request.destination != connectedTo_) {
-        // A raw socket connected to its destination is passed over by the kernel for
-        // packets from other hosts before they are copied, which keeps many sockets
-        // cheap; the filter then sorts out the ones to the same host.
-        if (connect(fd_, reinterpret_cast<sockaddr*>(&destination), sizeof destination) != 0) {
-            connectedTo_ = 0;
-            outcome.status = EchoStatusFromErrno(errno);
-            outcome.reply.Status = outcome.status;
-            return outcome;
+    waiter.awaited = AwaitedEcho{request.destination, identifier_, sequence};
+    waiter.key = KeyOf(request.destination, identifier_, sequence);
+    waiting_.emplace(waiter.key, &waiter);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, request.timeoutMs));
+    waiter.sendStart = RealTimeNow();
+    const bool stampable = bySendStart_.emplace(waiter.sendStart, &waiter).second;
+    // An ICMP error about another exchange's request also leaves a socket error,
+    // which fails the next send once; a failure of this send repeats.
+    ssize_t sent = -1;
+    int sendError = 0;
+    for (int attempt = 0; attempt < 3 && sent < 0; ++attempt) {
+        sent = sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&destination),
+                      sizeof destination);
+        sendError = errno;
+    }
+    waiter.sendEnd = RealTimeNow();
+
+    if (sent >= 0) {
+        // Over loopback and other fast paths the answer is often in already: take
+        // what there is now rather than sleep until the receiver's next round.
+        std::unique_ptr<std::uint8_t[]> buffer = std::move(buffer_);
+        lock.unlock();
+        if (!buffer)
+            buffer.reset(new std::uint8_t[kLargestPacket + 1]);
+        if (kernelTimestamps_)
+            TakeErrorQueue();
+        TakeReceived({buffer.get(), kLargestPacket + 1});
+        lock.lock();
+        if (!buffer_)
+            buffer_ = std::move(buffer);
+        lock.unlock();
+        // Answers may wait up to one batch time before they are handed over: allow
+        // for that, then judge by when the answer really came.
+        const timespec until = MonotonicTimespec(deadline + kBatchTime);
+        bool signalled = false;
+        while (!(signalled = sem_clockwait(&waiter.answeredSignal, CLOCK_MONOTONIC, &until) == 0) && errno == EINTR) {
         }
-        connectedTo_ = request.destination;
-    }
-
-    const AwaitedEcho awaited{request.destination, identifier_, sequence_};
-    const Clock::time_point sent = Clock::now();
-    const Clock::time_point deadline = sent + std::chrono::milliseconds(std::max(0, request.timeoutMs));
-    if (sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&destination),
-               sizeof destination) < 0) {
-        outcome.status = EchoStatusFromErrno(errno);
-        outcome.reply.Status = outcome.status;
-        return outcome;
-    }
-
-    for (;;) {
-        const auto remaining =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (remaining <= 0)
-            break;
-        pollfd waiting{fd_, POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(remaining));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            break;
-        if (waiting.revents & POLLERR) {
-            if (TakeQueuedError(request, outcome)) {
-                outcome.reply.RoundTripTime = ElapsedMs(sent);
-                return outcome;
+        lock.lock();
+        if (!signalled && waiter.answered) {
+            // Handed over just now: the post is under way, and it must be taken
+            // before the waiter goes.
+            lock.unlock();
+            while (sem_wait(&waiter.answeredSignal) != 0 && errno == EINTR) {
             }
+            lock.lock();
         }
-        if (!(waiting.revents & POLLIN))
-            continue;
+    }
+    if (!waiter.answered)
+        waiting_.erase(waiter.key);
+    if (stampable)
+        bySendStart_.erase(waiter.sendStart);
+    lock.unlock();
+    if (sent < 0)
+        return failed(EchoStatusFromErrno(sendError));
+    const KernelNanoseconds timeoutNs = static_cast<KernelNanoseconds>(std::max(0, request.timeoutMs)) * 1'000'000;
+    if (!waiter.answered || *waiter.arrivedAt - waiter.leftAt.value_or(waiter.sendStart) > timeoutNs)
+        return failed(EchoStatus::TimedOut);
 
+    outcome = waiter.outcome;
+    // The kernel's times where it gave them, so that waiting for the CPU on either
+    // side does not count as travel time.
+    const KernelNanoseconds left = waiter.leftAt.value_or(waiter.sendStart);
+    outcome.reply.RoundTripTime = WholeMilliseconds(left, waiter.arrivedAt.value_or(RealTimeNow()));
+    return outcome;
+}
+
+void EchoSocket::Receive()
+{
+    std::vector<std::uint8_t> buffer(kLargestPacket + 1);
+    // The average time between wake-ups that found something, smoothed.
+    auto lastRound = Clock::now();
+    auto averageGap = std::chrono::duration<double, std::milli>(1000);
+    for (;;) {
+        pollfd watched[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        if (poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (watched[1].revents)
+            return;  // the last holder is closing the socket
+        // Transmit reports first: they are queued before the answers they go with.
+        if (watched[0].revents & POLLERR)
+            TakeErrorQueue();
+        if (watched[0].revents & POLLIN)
+            TakeReceived(buffer);
+
+        const auto now = Clock::now();
+        averageGap = averageGap * 0.875 + std::chrono::duration<double, std::milli>(now - lastRound) * 0.125;
+        lastRound = now;
+        if (averageGap < kBatchTime / 2)
+            std::this_thread::sleep_for(kBatchTime);
+    }
+}
+
+void EchoSocket::TakeReceived(std::span<std::uint8_t> buffer)
+{
+    for (int i = 0; i < kMessagesPerRound; ++i) {
         sockaddr_in source{};
         iovec io{buffer.data(), buffer.size()};
-        alignas(cmsghdr) char control[128];
+        alignas(cmsghdr) char control[256];
         msghdr message{};
         message.msg_name = &source;
         message.msg_namelen = sizeof source;
@@ -300,15 +464,30 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
         message.msg_control = control;
         message.msg_controllen = sizeof control;
         const ssize_t length = recvmsg(fd_, &message, MSG_DONTWAIT);
-        if (length < 0)
-            continue;  // a pending socket error already read above, or a spurious wake-up
+        if (length < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return;
+            continue;  // a pending socket error, reported once; the error queue has the details
+        }
         if (message.msg_flags & MSG_TRUNC)
-            continue;  // larger than anything that can answer our request
+            continue;  // larger than anything that can answer a request
+        const std::span<const std::uint8_t> bytes(buffer.data(), static_cast<std::size_t>(length));
+        const std::optional<KernelNanoseconds> arrivedAt = MessageTimestamp(message);
 
-        bool answered = false;
         if (kind_ == EchoSocketKind::Raw) {
-            answered = ReadRawEchoAnswer({buffer.data(), static_cast<std::size_t>(length)}, awaited, outcome);
+            const std::optional<AwaitedEcho> key = RawEchoAnswerKey(bytes);
+            if (!key)
+                continue;
+            std::unique_lock lock(mutex_);
+            const auto found = waiting_.find(KeyOf(key->destination, key->identifier, key->sequence));
+            if (found == waiting_.end())
+                continue;  // for no one, or late: its exchange has given up
+            Waiter& waiter = *found->second;
+            if (ReadRawEchoAnswer(bytes, waiter.awaited, waiter.outcome))
+                HandOver(waiter, arrivedAt, lock);
         } else {
+            if (length < static_cast<ssize_t>(kIcmpHeaderSize))
+                continue;
             int ttl = 0, tos = 0;
             for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
                 if (c->cmsg_level != IPPROTO_IP)
@@ -318,29 +497,24 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
                 else if (c->cmsg_type == IP_TOS)
                     tos = *CMSG_DATA(c);
             }
-            answered = ReadDatagramEchoAnswer({buffer.data(), static_cast<std::size_t>(length)},
-                                              source.sin_addr.s_addr, ttl, tos, awaited, outcome);
-        }
-        if (answered) {
-            outcome.reply.RoundTripTime = ElapsedMs(sent);
-            return outcome;
+            std::unique_lock lock(mutex_);
+            const auto found = waiting_.find(KeyOf(source.sin_addr.s_addr, identifier_, ReadBig16(buffer.data() + 6)));
+            if (found == waiting_.end())
+                continue;
+            Waiter& waiter = *found->second;
+            if (ReadDatagramEchoAnswer(bytes, source.sin_addr.s_addr, ttl, tos, waiter.awaited, waiter.outcome))
+                HandOver(waiter, arrivedAt, lock);
         }
     }
-
-    outcome = EchoOutcome{};
-    outcome.status = EchoStatus::TimedOut;
-    outcome.reply.Status = outcome.status;
-    return outcome;
 }
 
-bool EchoSocket::TakeQueuedError(const EchoRequest& request, EchoOutcome& outcome)
+void EchoSocket::TakeErrorQueue()
 {
-    // Bounded: the queue holds at most what arrived since the last request.
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < kMessagesPerRound; ++i) {
         std::uint8_t quoted[kIcmpHeaderSize + 8];
         sockaddr_in about{};
         iovec io{quoted, sizeof quoted};
-        alignas(cmsghdr) char control[256];
+        alignas(cmsghdr) char control[512];
         msghdr message{};
         message.msg_name = &about;
         message.msg_namelen = sizeof about;
@@ -350,22 +524,44 @@ bool EchoSocket::TakeQueuedError(const EchoRequest& request, EchoOutcome& outcom
         message.msg_controllen = sizeof control;
         const ssize_t length = recvmsg(fd_, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (length < 0)
-            return false;
+            return;
 
         const sock_extended_err* error = nullptr;
         for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR)
                 error = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
         }
-        if (!error || about.sin_addr.s_addr != request.destination)
-            continue;
-        // The queued copy starts with the ICMP header of the request it is about.
-        if (static_cast<std::size_t>(length) < kIcmpHeaderSize || quoted[0] != ICMP_ECHO
-            || ReadBig16(quoted + 6) != sequence_
-            || (kind_ == EchoSocketKind::Raw && ReadBig16(quoted + 4) != identifier_))
+        if (!error)
             continue;
 
+        if (error->ee_origin == SO_EE_ORIGIN_TIMESTAMPING) {
+            // Sends are one at a time and stamped while their send call runs: the
+            // report belongs to the send whose call spans its time, if any.
+            const std::optional<KernelNanoseconds> leftAt = MessageTimestamp(message);
+            if (!leftAt)
+                continue;
+            std::lock_guard lock(mutex_);
+            auto after = bySendStart_.upper_bound(*leftAt);
+            if (after == bySendStart_.begin())
+                continue;
+            Waiter& waiter = *std::prev(after)->second;
+            if (*leftAt <= waiter.sendEnd)
+                waiter.leftAt = leftAt;
+            continue;
+        }
+
+        // An ICMP error about one of our requests (datagram sockets): the queued copy
+        // starts with the request's ICMP header.
+        if (static_cast<std::size_t>(length) < kIcmpHeaderSize || quoted[0] != ICMP_ECHO)
+            continue;
+        std::unique_lock lock(mutex_);
+        const std::uint16_t identifier = kind_ == EchoSocketKind::Raw ? ReadBig16(quoted + 4) : identifier_;
+        const auto found = waiting_.find(KeyOf(about.sin_addr.s_addr, identifier, ReadBig16(quoted + 6)));
+        if (found == waiting_.end())
+            continue;
+        Waiter& waiter = *found->second;
         std::uint32_t offender = 0;
+        EchoOutcome& outcome = waiter.outcome;
         if (error->ee_origin == SO_EE_ORIGIN_ICMP) {
             outcome.status = EchoStatusFromIcmpError(error->ee_type, error->ee_code);
             const auto* from = reinterpret_cast<const sockaddr_in*>(SO_EE_OFFENDER(error));
@@ -378,7 +574,17 @@ bool EchoSocket::TakeQueuedError(const EchoRequest& request, EchoOutcome& outcom
         outcome.reply = TIcmpEchoReply{};
         outcome.reply.Address = offender;
         outcome.reply.Status = outcome.status;
-        return true;
+        HandOver(waiter, MessageTimestamp(message), lock);
     }
-    return false;
+}
+
+void EchoSocket::HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt, std::unique_lock<std::mutex>& lock)
+{
+    waiter.arrivedAt = receivedAt ? receivedAt : std::optional<KernelNanoseconds>(RealTimeNow());
+    waiter.answered = true;
+    waiting_.erase(waiter.key);
+    // Once it sees answered, a waiter that timed out meanwhile waits for this post
+    // and only then goes, so posting outside the lock is safe.
+    lock.unlock();
+    sem_post(&waiter.answeredSignal);
 }

@@ -10,7 +10,7 @@ constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
 constexpr std::size_t kPayloadTextSize = sizeof EchoPayloadText - 1;
 }  // namespace
 
-TICMP::TICMP(EchoSocketKind socketKind) : socket_(EchoSocket::Open(socketKind))
+TICMP::TICMP(EchoSocketKind socketKind) : socket_(EchoSocket::Shared(socketKind))
 {
     if (!socket_)
         throw TICMPException(IcmpSetupError::EchoHandle);

@@ -37,8 +37,9 @@ public:
     using RequestEvent = std::function<void(TICMP* Sender)>;
     using ReplyEvent = std::function<void(TICMP* Sender, int Error)>;
 
-    // Opens the echo socket; raises TICMPException ("Unable to get ping handle") when
-    // none can be opened. The socket kind is normally left to the system.
+    // Joins the process's echo socket, opening it if this is the first TICMP of its
+    // kind; raises TICMPException ("Unable to get ping handle") when none can be
+    // opened. The socket kind is normally left to the system.
     explicit TICMP(EchoSocketKind socketKind = EchoSocketKind::Automatic);
     ~TICMP();
     TICMP(const TICMP&) = delete;
@@ -76,7 +77,7 @@ private:
     void ResolveAddress();
     void Display(const std::string& text);
 
-    std::unique_ptr<EchoSocket> socket_;
+    std::shared_ptr<EchoSocket> socket_;  // shared with every other TICMP of this kind
     TIcmpEchoReply reply_{};
     std::string address_;
     std::uint32_t ipAddress_ = 0;

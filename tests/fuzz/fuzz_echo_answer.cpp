@@ -38,6 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // As a raw socket delivers it: IP header first, the source inside it.
     EchoOutcome raw;
     const bool rawAnswered = ReadRawEchoAnswer(packet, awaited, raw);
+    // Whatever is taken as the answer must have been handed to the request it names.
+    const std::optional<AwaitedEcho> key = RawEchoAnswerKey(packet);
+    if (rawAnswered && (!key || key->destination != awaited.destination || key->identifier != awaited.identifier
+                        || key->sequence != awaited.sequence))
+        std::abort();
     if (rawAnswered) {
         const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0f) * 4;
         std::uint32_t source;

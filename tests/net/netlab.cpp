@@ -333,13 +333,16 @@ void EchoLab::Respond(std::atomic<bool>& ready)
         reply = WithChecksum(reply);
         if (to == AddressValue(LabAddress::Slow)) {
             // Decoys that must not pass for the answer: the same reply from another
-            // host, a reply to the previous request, and an error about a request
-            // that was never sent.
+            // host, a reply to a long-past request, and an error about a request
+            // that was never sent. (Not the request just before: with echo objects
+            // sharing one sequence space that one may be another object's, still
+            // awaited, and its reply rightly taken.)
             SendRawIp(sender, AddressValue(LabAddress::Silent), from, reply);
             std::vector<std::uint8_t> stale = reply;
             const std::uint16_t sequence = static_cast<std::uint16_t>(stale[6] << 8 | stale[7]);
-            stale[6] = static_cast<std::uint8_t>((sequence - 1) >> 8);
-            stale[7] = static_cast<std::uint8_t>(sequence - 1);
+            const std::uint16_t longPast = static_cast<std::uint16_t>(sequence - 0x4000);
+            stale[6] = static_cast<std::uint8_t>(longPast >> 8);
+            stale[7] = static_cast<std::uint8_t>(longPast);
             SendRawIp(sender, to, from, WithChecksum(stale));
             std::vector<std::uint8_t> other(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(headerSize + 8));
             other[headerSize + 6] ^= 0x80;

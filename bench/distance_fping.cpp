@@ -1,0 +1,322 @@
+// Distance measurement at scale against fping, side by side in one run.
+//
+//   bench_distance_fping [seconds=20]      (as root; run through distance_fping.sh)
+//
+// In a network namespace of its own, with raw echo sockets, the real main window
+// measures 1000 and then 100 loopback servers; fping then pings the same addresses
+// at the same rate (one echo a second each). Echoes are counted by the namespace's
+// own ICMP counters, CPU by rusage. Alongside the 1000 rows a host behind a veth
+// link that answers after 47 ms is pinged once a second. Prints the CPU per echo of
+// each, their ratio, its growth from 100 to 1000 rows, how often the 47 ms host
+// read 47 ms, and the CPU of a second "Get List" that stops and restarts every
+// row's thread.
+
+#include "netlab.h"
+
+#include "app/distancemeasurement.h"
+#include "app/form1.h"
+#include "app/quimbrelapplication.h"
+#include "app/startup.h"
+#include "browse/servertablemodel.h"
+#include "demo-servers/demolistserver.h"
+#include "demo-servers/samplelist.h"
+#include "net/icmp.h"
+#include "platform/openfilelimit.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kSlowHostDelayMs = 47;
+
+double Seconds(const timeval& t)
+{
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+double CpuSeconds(int who = RUSAGE_SELF)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+// Echo requests that reached this namespace: every loopback echo, whoever sent it.
+long long EchoRequestsReceived()
+{
+    std::ifstream snmp("/proc/thread-self/net/snmp");
+    std::string names, values;
+    while (std::getline(snmp, names) && std::getline(snmp, values)) {
+        if (names.rfind("Icmp:", 0) != 0)
+            continue;
+        std::istringstream n(names), v(values);
+        std::string name, value;
+        while (n >> name && v >> value)
+            if (name == "InEchos")
+                return std::stoll(value);
+    }
+    return -1;
+}
+
+std::string LoadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+template <typename Done>
+bool RunUntil(Done done, qint64 limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        usleep(1000);
+    }
+    return true;
+}
+
+// The window's own event loop, idle but for what the rows bring, as when in use.
+void RunFor(qint64 ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool AllMeasured(const ServerTableModel& table, int rows)
+{
+    static const QRegularExpression milliseconds(QStringLiteral("^\\d+ ms$"));
+    if (table.rowCount() != rows)
+        return false;
+    for (int row = 0; row < rows; ++row)
+        if (!milliseconds.match(table.Entry(row).distance.c_str()).hasMatch())
+            return false;
+    return true;
+}
+
+struct Cost {
+    double cpuSeconds = 0;
+    long long echoes = 0;
+    double windowThreadSeconds = 0;  // of cpuSeconds: the window thread's share
+    double PerEchoUs() const { return echoes > 0 ? cpuSeconds * 1e6 / static_cast<double>(echoes) : 0; }
+};
+
+// fping on the given addresses, one echo a second each, for the given rounds.
+Cost RunFping(const std::vector<std::string>& addresses, int rounds)
+{
+    // Spread each round over the second, as the rows' threads are.
+    const int intervalMs = std::max(1, 1000 / static_cast<int>(addresses.size()));
+    std::vector<std::string> arguments = {"fping", "-q", "-c", std::to_string(rounds), "-p", "1000", "-i",
+                                          std::to_string(intervalMs), "-t", "1000"};
+    arguments.insert(arguments.end(), addresses.begin(), addresses.end());
+    std::printf("  fping -q -c %d -p 1000 -i %d -t 1000 <%zu addresses>\n", rounds, intervalMs, addresses.size());
+    std::fflush(stdout);
+    const long long echoesBefore = EchoRequestsReceived();
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        if (!freopen("/dev/null", "w", stderr)) {
+        }
+        execvp("fping", argv.data());
+        _exit(127);
+    }
+    Cost cost;
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || (WIFEXITED(status) && WEXITSTATUS(status) == 127)) {
+        std::printf("  fping could not be run (install it: apt-get install fping)\n");
+        return cost;
+    }
+    cost.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    cost.echoes = EchoRequestsReceived() - echoesBefore;
+    return cost;
+}
+
+// The rows measuring for the given time: CPU of the whole program per echo.
+Cost MeasureSteadyState(int seconds)
+{
+    const long long echoesBefore = EchoRequestsReceived();
+    const double cpuBefore = CpuSeconds();
+    const double windowCpuBefore = CpuSeconds(RUSAGE_THREAD);
+    RunFor(seconds * 1000LL);
+    return Cost{CpuSeconds() - cpuBefore, EchoRequestsReceived() - echoesBefore,
+                CpuSeconds(RUSAGE_THREAD) - windowCpuBefore};
+}
+
+std::vector<std::string> RowAddresses(const ServerTableModel& table)
+{
+    std::vector<std::string> addresses;
+    for (int row = 0; row < table.rowCount(); ++row)
+        addresses.push_back(table.Entry(row).ip);
+    return addresses;
+}
+
+void PrintCost(const char* who, const Cost& cost)
+{
+    std::printf("  %-9s %7lld echoes, CPU %.3f s, %.1f us per echo", who, cost.echoes, cost.cpuSeconds,
+                cost.PerEchoUs());
+    if (cost.windowThreadSeconds > 0)
+        std::printf(" (window thread %.3f s of it)", cost.windowThreadSeconds);
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int seconds = std::clamp(argc > 1 ? std::atoi(argv[1]) : 20, 3, 40);
+    std::string whyNot;
+    // The 47 ms host stands for another machine: its responder must not queue for
+    // the CPU behind our thousand rows, so it runs (as a thread it inherits this
+    // thread's policy) at real-time priority.
+    sched_param realTime{};
+    realTime.sched_priority = 10;
+    const bool punctualHost = pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime) == 0;
+    auto lab = EchoLab::Create(kSlowHostDelayMs, whyNot);
+    sched_param normal{};
+    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
+    if (!punctualHost)
+        std::printf("(the 47 ms host's responder runs at normal priority)\n");
+    if (!lab) {
+        std::fprintf(stderr, "cannot set up the test network (run as root): %s\n", whyNot.c_str());
+        return 1;
+    }
+    // This thread, and every thread it starts, lives at the lab's near end.
+    if (setns(lab->Near().Descriptor(), CLONE_NEWNET) != 0) {
+        std::perror("setns");
+        return 1;
+    }
+    RaiseOpenFileLimit();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir scratch;
+    qputenv("QUIMBREL_INI", (scratch.path() + "/Quimbrel.ini").toLocal8Bit());
+    qputenv("WINEPREFIX", scratch.path().toLocal8Bit());
+
+    QuimbrelApplication app(argc, argv);
+    MainWindows windows = CreateMainWindows();
+    TForm1& form = *windows.form1;
+    MeasureDistancesWithEchoes(form, EchoSocketKind::Raw);
+    form.show();
+    ServerTableModel& table = *form.serverTable;
+    DemoListServer thousand("127.0.0.1", 0, SampleServerLines(1000));
+    DemoListServer hundred("127.0.0.1", 0, SampleServerLines(100));
+    form.idCListServer().host = "127.0.0.1";
+
+    std::printf("raw echo sockets, %d s per measurement, load average at start %s\n", seconds, LoadAverage().c_str());
+
+    // 1000 rows, and the 47 ms host beside them.
+    form.idCListServer().port = thousand.port();
+    form.sbGetListClick();
+    if (!RunUntil([&] { return AllMeasured(table, 1000); }, 15000)) {
+        std::fprintf(stderr, "the 1000 rows were not all measured within 15 s\n");
+        return 2;
+    }
+    std::map<std::uint32_t, int> slowReadings;
+    std::thread slowHost([&] {
+        TICMP icmp(EchoSocketKind::Raw);
+        icmp.SetAddress(LabAddress::Slow);
+        icmp.SetTimeout(1000);
+        auto next = std::chrono::steady_clock::now();
+        for (int round = 0; round < seconds; ++round) {
+            std::this_thread::sleep_until(next);
+            next += std::chrono::seconds(1);
+            ++slowReadings[icmp.Ping() > 0 ? icmp.Reply().RoundTripTime : 0xFFFFFFFFu];
+        }
+    });
+    const Cost ours1000 = MeasureSteadyState(seconds);
+    slowHost.join();
+
+    // "Get List" again: every thread stopped, every row and thread made anew. The
+    // rows go on pinging meanwhile; their share is taken out at the steady rate.
+    const long long echoesBefore = EchoRequestsReceived();
+    const double cpuBefore = CpuSeconds();
+    const double windowCpuBefore = CpuSeconds(RUSAGE_THREAD);
+    QElapsedTimer clock;
+    clock.start();
+    form.sbGetListClick();
+    const qint64 getListMs = clock.elapsed();
+    const double windowCpu = CpuSeconds(RUSAGE_THREAD) - windowCpuBefore;
+    const double allCpu = CpuSeconds() - cpuBefore;
+    const long long echoesMeanwhile = EchoRequestsReceived() - echoesBefore;
+    const double restartCpu = allCpu - static_cast<double>(echoesMeanwhile) * ours1000.PerEchoUs() / 1e6;
+    RunUntil([&] { return AllMeasured(table, 1000); }, 15000);
+    const std::vector<std::string> addresses1000 = RowAddresses(table);
+    table.StopDistanceMeters();
+    const Cost fping1000 = RunFping(addresses1000, seconds);
+
+    // 100 rows.
+    form.idCListServer().port = hundred.port();
+    form.sbGetListClick();
+    if (!RunUntil([&] { return AllMeasured(table, 100); }, 15000)) {
+        std::fprintf(stderr, "the 100 rows were not all measured within 15 s\n");
+        return 2;
+    }
+    const Cost ours100 = MeasureSteadyState(seconds);
+    const std::vector<std::string> addresses100 = RowAddresses(table);
+    table.StopDistanceMeters();
+    const Cost fping100 = RunFping(addresses100, seconds);
+
+    std::printf("\n1000 rows:\n");
+    PrintCost("Quimbrel", ours1000);
+    PrintCost("fping", fping1000);
+    std::printf("100 rows:\n");
+    PrintCost("Quimbrel", ours100);
+    PrintCost("fping", fping100);
+    const double ratio1000 = fping1000.PerEchoUs() > 0 ? ours1000.PerEchoUs() / fping1000.PerEchoUs() : 0;
+    const double ratio100 = fping100.PerEchoUs() > 0 ? ours100.PerEchoUs() / fping100.PerEchoUs() : 0;
+    const double growth = ours100.PerEchoUs() > 0 ? ours1000.PerEchoUs() / ours100.PerEchoUs() - 1 : 0;
+    std::printf("\nCPU per echo against fping: 1000 rows %.2f, 100 rows %.2f (target at most 1.00)\n", ratio1000,
+                ratio100);
+    std::printf("growth of CPU per echo from 100 to 1000 rows: %+.1f %% (target at most +20 %%)\n", growth * 100);
+
+    int slowTotal = 0, slowExact = 0;
+    std::printf("the %d ms host beside 1000 rows:", kSlowHostDelayMs);
+    for (const auto& [reading, count] : slowReadings) {
+        slowTotal += count;
+        if (reading == kSlowHostDelayMs)
+            slowExact += count;
+        if (reading == 0xFFFFFFFFu)
+            std::printf(" no reply x%d", count);
+        else
+            std::printf(" %u ms x%d", reading, count);
+    }
+    std::printf("\n  read %d ms in %.1f %% of %d echoes (target at least 95 %%)\n", kSlowHostDelayMs,
+                slowTotal ? 100.0 * slowExact / slowTotal : 0.0, slowTotal);
+    std::printf("second Get List with 1000 rows: %lld ms; CPU %.1f ms in all, %.1f ms on the window thread;\n"
+                "  stopping and restarting the 1000 threads: %.1f ms of CPU once the %lld echoes meanwhile "
+                "are taken out (target under 100 ms)\n",
+                static_cast<long long>(getListMs), allCpu * 1e3, windowCpu * 1e3, restartCpu * 1e3,
+                echoesMeanwhile);
+    std::printf("load average at the end %s\n", LoadAverage().c_str());
+    form.close();
+    return 0;
+}

@@ -1,0 +1,193 @@
+// Every echo object of a kind shares one socket: answers must still reach only the
+// exchange they belong to, and the socket must go with its last user.
+
+#include "netlab.h"
+
+#include "net/echosocket.h"
+#include "net/icmp.h"
+#include "support/timescale.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <dirent.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr int kServerDelayMs = 47;
+
+class SharedEchoSocket : public testing::TestWithParam<EchoSocketKind> {
+protected:
+    void SetUp() override
+    {
+        std::string whyNot;
+        lab_ = EchoLab::Create(kServerDelayMs, whyNot);
+        if (!lab_)
+            GTEST_SKIP() << whyNot;
+    }
+    std::unique_ptr<EchoLab> lab_;
+};
+
+struct Result {
+    int replies = -1;
+    std::uint32_t error = 0;
+    std::uint32_t roundTrip = 0;
+};
+
+Result PingOnce(TICMP& icmp)
+{
+    Result result;
+    result.replies = icmp.Ping();
+    result.error = icmp.LastError();
+    result.roundTrip = icmp.Reply().RoundTripTime;
+    return result;
+}
+
+// Whether any descriptor of this process is the socket with that inode.
+bool ProcessHoldsSocket(ino_t inode)
+{
+    DIR* descriptors = opendir("/proc/self/fd");
+    bool held = false;
+    while (dirent* entry = readdir(descriptors)) {
+        struct stat status{};
+        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        if (entry->d_name[0] != '.' && stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode)
+            && status.st_ino == inode)
+            held = true;
+    }
+    closedir(descriptors);
+    return held;
+}
+
+TEST_P(SharedEchoSocket, TwoObjectsPingingOneHostEachGetTheirOwnReplies)
+{
+    lab_->Near().Run([&] {
+        TICMP first(GetParam()), second(GetParam());
+        for (TICMP* icmp : {&first, &second}) {
+            icmp->SetAddress(LabAddress::Slow);
+            icmp->SetTimeout(1000);
+        }
+        for (int round = 0; round < 4; ++round) {
+            // The second request leaves 20 ms after the first: handed the first
+            // one's reply, it would read about 27 ms.
+            Result early, late;
+            std::thread firstPinging([&] { early = PingOnce(first); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            late = PingOnce(second);
+            firstPinging.join();
+            for (const Result& result : {early, late}) {
+                EXPECT_EQ(result.replies, 1) << "round " << round << ": error " << result.error;
+                EXPECT_GE(result.roundTrip, std::uint32_t{kServerDelayMs}) << "round " << round;
+                EXPECT_LE(result.roundTrip, std::uint32_t(kServerDelayMs + ScaledMs(40))) << "round " << round;
+            }
+        }
+    });
+}
+
+TEST_P(SharedEchoSocket, ReplyAfterTheTimeOutReachesNoOne)
+{
+    lab_->Near().Run([&] {
+        TICMP impatient(GetParam()), patient(GetParam());
+        impatient.SetAddress(LabAddress::Slow);
+        impatient.SetTimeout(15);
+        patient.SetAddress(LabAddress::Slow);
+        patient.SetTimeout(1000);
+        EXPECT_EQ(impatient.Ping(), 0);
+        EXPECT_EQ(impatient.LastError(), 11010u);
+        // The dropped reply arrives about 32 ms into these echoes; theirs after 47.
+        Result other, again;
+        std::thread otherPinging([&] { other = PingOnce(patient); });
+        impatient.SetTimeout(1000);
+        again = PingOnce(impatient);
+        otherPinging.join();
+        for (const Result& result : {other, again}) {
+            EXPECT_EQ(result.replies, 1) << "error " << result.error;
+            EXPECT_GE(result.roundTrip, std::uint32_t{kServerDelayMs});
+        }
+    });
+}
+
+TEST_P(SharedEchoSocket, IcmpErrorReachesOnlyTheObjectWhoseRequestCausedIt)
+{
+    lab_->Near().Run([&] {
+        TICMP refused(GetParam()), unanswered(GetParam()), answered(GetParam());
+        refused.SetAddress(LabAddress::Unreachable);
+        refused.SetTimeout(1000);
+        unanswered.SetAddress(LabAddress::Silent);
+        unanswered.SetTimeout(300);
+        answered.SetAddress(LabAddress::Slow);
+        answered.SetTimeout(1000);
+        Result silent, slow;
+        std::thread silentPinging([&] { silent = PingOnce(unanswered); });
+        std::thread slowPinging([&] { slow = PingOnce(answered); });
+        const Result error = PingOnce(refused);
+        silentPinging.join();
+        slowPinging.join();
+        EXPECT_EQ(error.replies, 0);
+        EXPECT_EQ(error.error, 11003u);
+        EXPECT_EQ(refused.Reply().Address, AddressValue(LabAddress::Unreachable));
+        EXPECT_EQ(silent.replies, 0);
+        EXPECT_EQ(silent.error, 11010u) << "the error went to another request";
+        EXPECT_EQ(slow.replies, 1) << "error " << slow.error;
+    });
+}
+
+TEST_P(SharedEchoSocket, OneSocketForAllObjectsClosedWithTheLast)
+{
+    lab_->Near().Run([&] {
+        EXPECT_FALSE(EchoSocket::IsOpen(GetParam()));
+        auto first = std::make_unique<TICMP>(GetParam());
+        auto second = std::make_unique<TICMP>(GetParam());
+        ino_t inode = 0;
+        {
+            const std::shared_ptr<EchoSocket> socket = EchoSocket::Shared(GetParam());
+            ASSERT_TRUE(socket);
+            struct stat status{};
+            ASSERT_EQ(fstat(socket->Descriptor(), &status), 0);
+            inode = status.st_ino;
+        }
+        EXPECT_TRUE(ProcessHoldsSocket(inode));
+        first.reset();
+        second->SetAddress(LabAddress::Slow);
+        second->SetTimeout(1000);
+        EXPECT_EQ(second->Ping(), 1) << "the socket went with the first object";
+        EXPECT_TRUE(EchoSocket::IsOpen(GetParam()));
+        second.reset();
+        EXPECT_FALSE(EchoSocket::IsOpen(GetParam()));
+        EXPECT_FALSE(ProcessHoldsSocket(inode)) << "the socket outlived its last user";
+
+        // A new user opens a new socket.
+        TICMP third(GetParam());
+        third.SetAddress(LabAddress::Slow);
+        third.SetTimeout(1000);
+        EXPECT_EQ(third.Ping(), 1);
+    });
+}
+
+TEST_P(SharedEchoSocket, NamespacesHaveSocketsOfTheirOwn)
+{
+    std::shared_ptr<EchoSocket> near;
+    lab_->Near().Run([&] { near = EchoSocket::Shared(GetParam()); });
+    ASSERT_TRUE(near);
+    std::string whyNot;
+    auto elsewhere = NetworkNamespace::Create(whyNot);
+    ASSERT_TRUE(elsewhere) << whyNot;
+    elsewhere->WriteSysctl("ipv4/ping_group_range", "0 2147483647");
+    std::shared_ptr<EchoSocket> other;
+    elsewhere->Run([&] { other = EchoSocket::Shared(GetParam()); });
+    ASSERT_TRUE(other);
+    EXPECT_NE(near.get(), other.get());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSocketKinds, SharedEchoSocket,
+                         testing::Values(EchoSocketKind::Raw, EchoSocketKind::Datagram),
+                         [](const testing::TestParamInfo<EchoSocketKind>& info) {
+                             return info.param == EchoSocketKind::Raw ? "Raw" : "Datagram";
+                         });
+
+}  // namespace
