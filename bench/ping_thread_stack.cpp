@@ -5,6 +5,7 @@
 //
 //   bench_ping_thread_stack            (as root, or where datagram echoes are allowed)
 
+#include "browse/distancetext.h"
 #include "browse/tpingthread.h"
 #include "net/ping.h"
 

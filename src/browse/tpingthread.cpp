@@ -3,11 +3,17 @@
 #include "browse/distancetext.h"
 
 #include "net/echoreply.h"
+#include "net/hostlookup.h"
 #include "net/ping.h"
+
+std::size_t TPingThread::StackBytesFor(const std::string& address)
+{
+    return ParseDottedAddress(address) ? StackBytes : NameLookupStackBytes;
+}
 
 TPingThread::TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::string& address,
                          EchoSocketKind socketKind)
-    : WorkerThread(StackBytes), item_(std::move(Item)), pinger_(std::make_unique<TPing>(nullptr, socketKind))
+    : WorkerThread(StackBytesFor(address)), item_(std::move(Item)), pinger_(std::make_unique<TPing>(nullptr, socketKind))
 {
     pinger_->SetAddress(address);
     pinger_->SetTimeout(EchoTimeoutMs);
