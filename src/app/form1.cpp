@@ -36,8 +36,16 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1()
 {
-    if (serverTable)
+    if (serverTable) {
         serverTable->StopDistanceMeters();
+        // The table may still be asked about its rows while the window's
+        // widgets are torn down, after this object's own part is gone.
+        serverTable->SetJoinablePredicate(nullptr);
+    }
+    // Child widgets still signal while the base class destroys them (a view
+    // dropping its selection, say); no handler of ours may run by then.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
 }
 
 void TForm1::FormCreate()
