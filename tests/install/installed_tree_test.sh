@@ -71,10 +71,11 @@ for _ in $(seq 200); do [[ -s $prefix/display ]] && break; sleep 0.05; done
 [[ -s $prefix/display ]] || { echo "the virtual screen did not start" >&2; exit 1; }
 display=:$(head -n1 "$prefix/display")
 
-# Prints the id of the first visible window named exactly $1, waiting at most 20 seconds.
+# Prints the id of the first visible window named exactly $1, waiting at most 60 seconds
+# (a loaded machine may take long to start a program under a fresh X server).
 wait_for_window() {
   local id
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     id=$(DISPLAY=$display xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) || true
     [[ -n $id ]] && { echo "$id"; return 0; }
     sleep 0.1
@@ -107,6 +108,6 @@ kill "$program"; wait "$program" 2>/dev/null || true
 # The same observation does see a missing picture.
 rm "$prefix/share/quimbrel/Zarn.bmp"
 start_installed
-wait_for_window 'The Quimbrel' >/dev/null || { echo "a missing picture was not reported" >&2; exit 1; }
+wait_for_window 'The Quimbrel' >/dev/null || { echo "a missing picture was not reported:" >&2; cat "$prefix/run.log" >&2; exit 1; }
 kill "$program"; wait "$program" 2>/dev/null || true
 echo "installed tree is complete"
