@@ -50,6 +50,25 @@ std::optional<AwaitedEcho> RawEchoAnswerKey(std::span<const std::uint8_t> bytes)
     return AwaitedEcho{ReadRaw32(quoted + 16), ReadBig16(quotedIcmp + 4), ReadBig16(quotedIcmp + 6)};
 }
 
+std::optional<AwaitedEcho> SentEchoKey(std::span<const std::uint8_t> copy)
+{
+    // Link-layer headers are short: Ethernet with two VLAN tags is 22 bytes.
+    constexpr std::size_t kLongestLinkHeader = 64;
+    for (std::size_t link = 0; link <= kLongestLinkHeader && link + sizeof(iphdr) <= copy.size(); ++link) {
+        const std::uint8_t* ip = copy.data() + link;
+        const std::size_t rest = copy.size() - link;
+        const std::size_t headerSize = static_cast<std::size_t>(ip[0] & 0x0f) * 4;
+        if ((ip[0] >> 4) != 4 || headerSize < sizeof(iphdr) || ip[9] != IPPROTO_ICMP || ReadBig16(ip + 2) != rest
+            || (ReadBig16(ip + 6) & 0x1fff) != 0 || rest < headerSize + kIcmpHeaderSize)
+            continue;
+        const std::uint8_t* icmp = ip + headerSize;
+        if (icmp[0] != ICMP_ECHO || icmp[1] != 0)
+            continue;
+        return AwaitedEcho{ReadRaw32(ip + 16), ReadBig16(icmp + 4), ReadBig16(icmp + 6)};
+    }
+    return std::nullopt;
+}
+
 bool ReadRawEchoAnswer(std::span<const std::uint8_t> bytes, const AwaitedEcho& awaited, EchoOutcome& outcome)
 {
     const std::uint8_t* packet = bytes.data();

@@ -21,6 +21,13 @@ struct AwaitedEcho {
 // handed it. Nothing more is checked; ReadRawEchoAnswer does that.
 std::optional<AwaitedEcho> RawEchoAnswerKey(std::span<const std::uint8_t> packet);
 
+// The request a transmit timestamp report is about. The report carries a copy of
+// the sent packet as the driver got it: a link-layer header of unknown length
+// (none on some links), then the IP header. The IP header is where its total
+// length reaches exactly to the end of the copy; nothing when no echo request
+// is found there.
+std::optional<AwaitedEcho> SentEchoKey(std::span<const std::uint8_t> copy);
+
 // A packet from a raw ICMP socket, IP header first. True, with outcome
 // filled in, when it is the echo reply to the awaited request or an ICMP
 // error that quotes it; false for anything else, damaged packets included.

@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <utility>
 
 namespace {
@@ -154,15 +155,15 @@ std::uint32_t EchoStatusFromIcmpError(int type, int code)
 struct EchoSocket::Waiter {
     std::uint64_t key = 0;
     AwaitedEcho awaited;
-    KernelNanoseconds sendStart = 0;  // our clock, just before the send call
-    KernelNanoseconds sendEnd = 0;    // and just after it
+    KernelNanoseconds sendStart = 0;              // our clock, just before the send call
     std::optional<KernelNanoseconds> leftAt;      // the kernel's transmit timestamp
     std::optional<KernelNanoseconds> arrivedAt;   // the kernel's receive timestamp
-    bool answered = false;  // set, and the waiter taken out of waiting_, by the receiver
+    bool answered = false;     // set once, by whoever reads the answer
+    bool outstanding = false;  // counted in outstanding_ until answered or ended
     EchoOutcome outcome;
-    // Posted once the receiver is done with the waiter. A semaphore may be posted
-    // after the lock is released and destroyed as soon as it is taken, so the
-    // waiter does not wake only to wait for the receiver's lock.
+    // Posted once the answer is handed over. A semaphore may be posted after the
+    // lock is released and destroyed as soon as it is taken, so the waiter does
+    // not wake only to wait for the reader's lock.
     sem_t answeredSignal;
     Waiter() { sem_init(&answeredSignal, 0, 0); }
     ~Waiter() { sem_destroy(&answeredSignal); }
@@ -176,10 +177,11 @@ EchoSocket::EchoSocket(EchoSocketKind kind, int fd, std::uint16_t identifier, bo
 EchoSocket::~EchoSocket()
 {
     if (receiver_.joinable()) {
-        const std::uint64_t one = 1;
-        if (write(wakeFd_, &one, sizeof one) < 0) {
-            // An eventfd write fails only on overflow, when it is already signalled.
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
         }
+        WakeReceiver();
         receiver_.join();
     }
     if (wakeFd_ >= 0)
@@ -289,6 +291,11 @@ std::shared_ptr<EchoSocket> EchoSocket::OpenRaw()
     return std::shared_ptr<EchoSocket>(new EchoSocket(EchoSocketKind::Raw, fd, *identifier, true));
 }
 
+bool EchoSocket::OptionsAppliedFor(const EchoRequest& request) const
+{
+    return request.ttl == appliedTtl_ && ((request.flags & DontFragment) ? 1 : 0) == appliedDontFragment_;
+}
+
 bool EchoSocket::ApplyOptions(const EchoRequest& request, std::uint32_t& status)
 {
     if (request.ttl != appliedTtl_) {
@@ -311,12 +318,38 @@ bool EchoSocket::ApplyOptions(const EchoRequest& request, std::uint32_t& status)
     return true;
 }
 
+bool EchoSocket::Send(const EchoRequest& request, std::span<const std::uint8_t> packet, std::uint32_t& status)
+{
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_addr.s_addr = request.destination;
+    auto sendNow = [&] {
+        // An ICMP error about another exchange's request also leaves a socket
+        // error, which fails the next send once; a failure of this send repeats.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&destination),
+                       sizeof destination)
+                >= 0)
+                return true;
+        }
+        status = EchoStatusFromErrno(errno);
+        return false;
+    };
+    {
+        std::shared_lock shared(optionsMutex_);
+        if (OptionsAppliedFor(request))
+            return sendNow();
+    }
+    std::unique_lock alone(optionsMutex_);
+    return ApplyOptions(request, status) && sendNow();
+}
+
 std::uint16_t EchoSocket::NextSequenceFor(std::uint32_t destination)
 {
     // One sequence space for the socket; skip numbers still awaited from the same host.
     for (int tries = 0; tries < 65536; ++tries) {
         ++sequence_;
-        if (!waiting_.contains(KeyOf(destination, identifier_, sequence_)))
+        if (!exchanges_.contains(KeyOf(destination, identifier_, sequence_)))
             break;
     }
     return sequence_;
@@ -336,18 +369,17 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     if (request.data.size() > kLargestPacket - kIcmpHeaderSize - sizeof(iphdr))
         return failed(EchoStatus::BadRequest);
 
+    Waiter waiter;
+    std::unique_lock lock(mutex_);
+    const std::uint16_t sequence = NextSequenceFor(request.destination);
+    waiter.awaited = AwaitedEcho{request.destination, identifier_, sequence};
+    waiter.key = KeyOf(request.destination, identifier_, sequence);
+    exchanges_.emplace(waiter.key, &waiter);
+    lock.unlock();
+
     std::vector<std::uint8_t> packet(kIcmpHeaderSize + request.data.size());
     packet[0] = ICMP_ECHO;
     std::copy(request.data.begin(), request.data.end(), packet.begin() + kIcmpHeaderSize);
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_addr.s_addr = request.destination;
-
-    Waiter waiter;
-    std::unique_lock lock(mutex_);
-    if (!ApplyOptions(request, outcome.status))
-        return failed(outcome.status);
-    const std::uint16_t sequence = NextSequenceFor(request.destination);
     const std::uint16_t identifierBytes = htons(identifier_);
     const std::uint16_t sequenceBytes = htons(sequence);
     std::memcpy(&packet[4], &identifierBytes, 2);
@@ -355,37 +387,34 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     const std::uint16_t checksum = htons(InternetChecksum(packet.data(), packet.size()));
     std::memcpy(&packet[2], &checksum, 2);
 
-    waiter.awaited = AwaitedEcho{request.destination, identifier_, sequence};
-    waiter.key = KeyOf(request.destination, identifier_, sequence);
-    waiting_.emplace(waiter.key, &waiter);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, request.timeoutMs));
     waiter.sendStart = RealTimeNow();
-    const bool stampable = bySendStart_.emplace(waiter.sendStart, &waiter).second;
-    // An ICMP error about another exchange's request also leaves a socket error,
-    // which fails the next send once; a failure of this send repeats.
-    ssize_t sent = -1;
-    int sendError = 0;
-    for (int attempt = 0; attempt < 3 && sent < 0; ++attempt) {
-        sent = sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&destination),
-                      sizeof destination);
-        sendError = errno;
-    }
-    waiter.sendEnd = RealTimeNow();
+    std::uint32_t sendStatus = EchoStatus::Success;
+    const bool sent = Send(request, packet, sendStatus);
 
-    if (sent >= 0) {
+    if (sent) {
         // Over loopback and other fast paths the answer is often in already: take
-        // what there is now rather than sleep until the receiver's next round.
+        // what there is now rather than wake the receiving thread for it.
+        lock.lock();
         std::unique_ptr<std::uint8_t[]> buffer = std::move(buffer_);
         lock.unlock();
         if (!buffer)
             buffer.reset(new std::uint8_t[kLargestPacket + 1]);
+        const std::span<std::uint8_t> room(buffer.get(), kLargestPacket + 1);
         if (kernelTimestamps_)
-            TakeErrorQueue();
-        TakeReceived({buffer.get(), kLargestPacket + 1});
+            TakeErrorQueue(room, &waiter);
+        TakeReceived(room, &waiter);
         lock.lock();
         if (!buffer_)
             buffer_ = std::move(buffer);
+        bool wake = false;
+        if (!waiter.answered) {
+            waiter.outstanding = true;
+            wake = outstanding_++ == 0;
+        }
         lock.unlock();
+        if (wake)
+            WakeReceiver();
         // Answers may wait up to one batch time before they are handed over: allow
         // for that, then judge by when the answer really came.
         const timespec until = MonotonicTimespec(deadline + kBatchTime);
@@ -401,23 +430,27 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
             }
             lock.lock();
         }
+    } else {
+        lock.lock();
     }
-    if (!waiter.answered)
-        waiting_.erase(waiter.key);
-    if (stampable)
-        bySendStart_.erase(waiter.sendStart);
+    if (std::exchange(waiter.outstanding, false))
+        --outstanding_;  // timed out
+    exchanges_.erase(waiter.key);
+    const EchoOutcome answer = waiter.outcome;
+    const std::optional<KernelNanoseconds> leftAt = waiter.leftAt;
+    const std::optional<KernelNanoseconds> arrivedAt = waiter.arrivedAt;
+    const bool answered = waiter.answered;
     lock.unlock();
-    if (sent < 0)
-        return failed(EchoStatusFromErrno(sendError));
-    const KernelNanoseconds timeoutNs = static_cast<KernelNanoseconds>(std::max(0, request.timeoutMs)) * 1'000'000;
-    if (!waiter.answered || *waiter.arrivedAt - waiter.leftAt.value_or(waiter.sendStart) > timeoutNs)
-        return failed(EchoStatus::TimedOut);
-
-    outcome = waiter.outcome;
+    if (!sent)
+        return failed(sendStatus);
     // The kernel's times where it gave them, so that waiting for the CPU on either
     // side does not count as travel time.
-    const KernelNanoseconds left = waiter.leftAt.value_or(waiter.sendStart);
-    outcome.reply.RoundTripTime = WholeMilliseconds(left, waiter.arrivedAt.value_or(RealTimeNow()));
+    const KernelNanoseconds left = leftAt.value_or(waiter.sendStart);
+    const KernelNanoseconds timeoutNs = static_cast<KernelNanoseconds>(std::max(0, request.timeoutMs)) * 1'000'000;
+    if (!answered || *arrivedAt - left > timeoutNs)
+        return failed(EchoStatus::TimedOut);
+    outcome = answer;
+    outcome.reply.RoundTripTime = WholeMilliseconds(left, *arrivedAt);
     return outcome;
 }
 
@@ -428,18 +461,31 @@ void EchoSocket::Receive()
     auto lastRound = Clock::now();
     auto averageGap = std::chrono::duration<double, std::milli>(1000);
     for (;;) {
-        pollfd watched[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        if (poll(watched, 2, -1) < 0) {
+        bool watchSocket = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (closing_)
+                return;
+            watchSocket = outstanding_ > 0;
+        }
+        pollfd watched[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+        if (poll(watched, watchSocket ? 2 : 1, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
-        if (watched[1].revents)
-            return;  // the last holder is closing the socket
+        if (watched[0].revents) {
+            std::uint64_t count = 0;
+            if (read(wakeFd_, &count, sizeof count) < 0) {
+                // Nothing to clear: another wake-up came first.
+            }
+        }
+        if (!watchSocket || !watched[1].revents)
+            continue;
         // Transmit reports first: they are queued before the answers they go with.
-        if (watched[0].revents & POLLERR)
-            TakeErrorQueue();
-        if (watched[0].revents & POLLIN)
+        if (watched[1].revents & POLLERR)
+            TakeErrorQueue(buffer);
+        if (watched[1].revents & POLLIN)
             TakeReceived(buffer);
 
         const auto now = Clock::now();
@@ -450,7 +496,15 @@ void EchoSocket::Receive()
     }
 }
 
-void EchoSocket::TakeReceived(std::span<std::uint8_t> buffer)
+void EchoSocket::WakeReceiver()
+{
+    const std::uint64_t one = 1;
+    if (write(wakeFd_, &one, sizeof one) < 0) {
+        // An eventfd write fails only on overflow, when it is already signalled.
+    }
+}
+
+void EchoSocket::TakeReceived(std::span<std::uint8_t> buffer, const Waiter* until)
 {
     for (int i = 0; i < kMessagesPerRound; ++i) {
         sockaddr_in source{};
@@ -479,12 +533,15 @@ void EchoSocket::TakeReceived(std::span<std::uint8_t> buffer)
             if (!key)
                 continue;
             std::unique_lock lock(mutex_);
-            const auto found = waiting_.find(KeyOf(key->destination, key->identifier, key->sequence));
-            if (found == waiting_.end())
+            const auto found = exchanges_.find(KeyOf(key->destination, key->identifier, key->sequence));
+            if (found == exchanges_.end() || found->second->answered)
                 continue;  // for no one, or late: its exchange has given up
             Waiter& waiter = *found->second;
-            if (ReadRawEchoAnswer(bytes, waiter.awaited, waiter.outcome))
+            if (ReadRawEchoAnswer(bytes, waiter.awaited, waiter.outcome)) {
                 HandOver(waiter, arrivedAt, lock);
+                if (&waiter == until)
+                    return;
+            }
         } else {
             if (length < static_cast<ssize_t>(kIcmpHeaderSize))
                 continue;
@@ -498,22 +555,24 @@ void EchoSocket::TakeReceived(std::span<std::uint8_t> buffer)
                     tos = *CMSG_DATA(c);
             }
             std::unique_lock lock(mutex_);
-            const auto found = waiting_.find(KeyOf(source.sin_addr.s_addr, identifier_, ReadBig16(buffer.data() + 6)));
-            if (found == waiting_.end())
+            const auto found = exchanges_.find(KeyOf(source.sin_addr.s_addr, identifier_, ReadBig16(buffer.data() + 6)));
+            if (found == exchanges_.end() || found->second->answered)
                 continue;
             Waiter& waiter = *found->second;
-            if (ReadDatagramEchoAnswer(bytes, source.sin_addr.s_addr, ttl, tos, waiter.awaited, waiter.outcome))
+            if (ReadDatagramEchoAnswer(bytes, source.sin_addr.s_addr, ttl, tos, waiter.awaited, waiter.outcome)) {
                 HandOver(waiter, arrivedAt, lock);
+                if (&waiter == until)
+                    return;
+            }
         }
     }
 }
 
-void EchoSocket::TakeErrorQueue()
+void EchoSocket::TakeErrorQueue(std::span<std::uint8_t> buffer, const Waiter* until)
 {
     for (int i = 0; i < kMessagesPerRound; ++i) {
-        std::uint8_t quoted[kIcmpHeaderSize + 8];
         sockaddr_in about{};
-        iovec io{quoted, sizeof quoted};
+        iovec io{buffer.data(), buffer.size()};
         alignas(cmsghdr) char control[512];
         msghdr message{};
         message.msg_name = &about;
@@ -525,6 +584,9 @@ void EchoSocket::TakeErrorQueue()
         const ssize_t length = recvmsg(fd_, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (length < 0)
             return;
+        if (message.msg_flags & MSG_TRUNC)
+            continue;  // larger than any request we send
+        const std::span<const std::uint8_t> bytes(buffer.data(), static_cast<std::size_t>(length));
 
         const sock_extended_err* error = nullptr;
         for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
@@ -535,29 +597,29 @@ void EchoSocket::TakeErrorQueue()
             continue;
 
         if (error->ee_origin == SO_EE_ORIGIN_TIMESTAMPING) {
-            // Sends are one at a time and stamped while their send call runs: the
-            // report belongs to the send whose call spans its time, if any.
+            // The report carries a copy of the request it is about.
             const std::optional<KernelNanoseconds> leftAt = MessageTimestamp(message);
-            if (!leftAt)
+            const std::optional<AwaitedEcho> sent = SentEchoKey(bytes);
+            if (!leftAt || !sent)
                 continue;
             std::lock_guard lock(mutex_);
-            auto after = bySendStart_.upper_bound(*leftAt);
-            if (after == bySendStart_.begin())
+            const auto found = exchanges_.find(KeyOf(sent->destination, sent->identifier, sent->sequence));
+            if (found == exchanges_.end())
                 continue;
-            Waiter& waiter = *std::prev(after)->second;
-            if (*leftAt <= waiter.sendEnd)
-                waiter.leftAt = leftAt;
+            found->second->leftAt = leftAt;
+            if (found->second == until)
+                return;
             continue;
         }
 
         // An ICMP error about one of our requests (datagram sockets): the queued copy
         // starts with the request's ICMP header.
-        if (static_cast<std::size_t>(length) < kIcmpHeaderSize || quoted[0] != ICMP_ECHO)
+        if (bytes.size() < kIcmpHeaderSize || bytes[0] != ICMP_ECHO)
             continue;
         std::unique_lock lock(mutex_);
-        const std::uint16_t identifier = kind_ == EchoSocketKind::Raw ? ReadBig16(quoted + 4) : identifier_;
-        const auto found = waiting_.find(KeyOf(about.sin_addr.s_addr, identifier, ReadBig16(quoted + 6)));
-        if (found == waiting_.end())
+        const std::uint16_t identifier = kind_ == EchoSocketKind::Raw ? ReadBig16(&bytes[4]) : identifier_;
+        const auto found = exchanges_.find(KeyOf(about.sin_addr.s_addr, identifier, ReadBig16(&bytes[6])));
+        if (found == exchanges_.end() || found->second->answered)
             continue;
         Waiter& waiter = *found->second;
         std::uint32_t offender = 0;
@@ -575,6 +637,8 @@ void EchoSocket::TakeErrorQueue()
         outcome.reply.Address = offender;
         outcome.reply.Status = outcome.status;
         HandOver(waiter, MessageTimestamp(message), lock);
+        if (&waiter == until)
+            return;
     }
 }
 
@@ -582,7 +646,8 @@ void EchoSocket::HandOver(Waiter& waiter, std::optional<KernelNanoseconds> recei
 {
     waiter.arrivedAt = receivedAt ? receivedAt : std::optional<KernelNanoseconds>(RealTimeNow());
     waiter.answered = true;
-    waiting_.erase(waiter.key);
+    if (std::exchange(waiter.outstanding, false))
+        --outstanding_;
     // Once it sees answered, a waiter that timed out meanwhile waits for this post
     // and only then goes, so posting outside the lock is safe.
     lock.unlock();

@@ -9,10 +9,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <span>
 #include <thread>
 #include <unordered_map>
@@ -61,11 +61,16 @@ private:
     static std::shared_ptr<EchoSocket> OpenDatagram();
     static std::shared_ptr<EchoSocket> OpenRaw();
 
+    bool Send(const EchoRequest& request, std::span<const std::uint8_t> packet, std::uint32_t& status);
+    bool OptionsAppliedFor(const EchoRequest& request) const;
     bool ApplyOptions(const EchoRequest& request, std::uint32_t& status);
     std::uint16_t NextSequenceFor(std::uint32_t destination);
     void Receive();
-    void TakeReceived(std::span<std::uint8_t> buffer);
-    void TakeErrorQueue();
+    void WakeReceiver();
+    // Both read what is queued and hand it over; given a waiter, they stop once
+    // they have read what that waiter needs.
+    void TakeReceived(std::span<std::uint8_t> buffer, const Waiter* until = nullptr);
+    void TakeErrorQueue(std::span<std::uint8_t> buffer, const Waiter* until = nullptr);
     void HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt, std::unique_lock<std::mutex>& lock);
 
     const EchoSocketKind kind_;
@@ -76,16 +81,23 @@ private:
     bool kernelTimestamps_ = false;
     std::thread receiver_;
 
-    // Guards all below, and sending: sends are one at a time, so each one's
-    // transmit timestamp falls within its own send call.
-    std::mutex mutex_;
-    std::uint16_t sequence_ = 0;
+    // Held shared by sends made with the socket options as they are, so that they
+    // run side by side; held alone to change the options and send.
+    std::shared_mutex optionsMutex_;
     int appliedTtl_ = -1;
     int appliedDontFragment_ = -1;
-    // Exchanges waiting for their answer, by (host, identifier, sequence) ...
-    std::unordered_map<std::uint64_t, Waiter*> waiting_;
-    // ... and by the time their send call started.
-    std::map<KernelNanoseconds, Waiter*> bySendStart_;
+
+    // Guards all below.
+    std::mutex mutex_;
+    std::uint16_t sequence_ = 0;
+    // Exchanges under way, from before their send until they end, by (host,
+    // identifier, sequence).
+    std::unordered_map<std::uint64_t, Waiter*> exchanges_;
+    // How many of them wait for the receiving thread: those whose answer was not in
+    // yet when they looked themselves. While there are none it leaves the socket
+    // alone, and answers that come at once cost it no wake-up.
+    int outstanding_ = 0;
+    bool closing_ = false;
     // A receive buffer kept for the next exchange that reads answers itself, so that
     // reading does not allocate and free 64 KiB each time.
     std::unique_ptr<std::uint8_t[]> buffer_;

@@ -15,10 +15,9 @@ KernelNanoseconds RealTimeNow()
 
 bool EnableKernelTimestamps(int socketDescriptor)
 {
-    // Transmit reports carry only the time (no copy of the packet): the sender is
-    // told apart by when it sent.
-    const int flags = SOF_TIMESTAMPING_TX_SOFTWARE | SOF_TIMESTAMPING_RX_SOFTWARE | SOF_TIMESTAMPING_SOFTWARE
-                      | SOF_TIMESTAMPING_OPT_TSONLY;
+    // Transmit reports carry a copy of the packet, which tells whose request it was,
+    // so that requests can be sent side by side from many threads.
+    const int flags = SOF_TIMESTAMPING_TX_SOFTWARE | SOF_TIMESTAMPING_RX_SOFTWARE | SOF_TIMESTAMPING_SOFTWARE;
     return setsockopt(socketDescriptor, SOL_SOCKET, SO_TIMESTAMPING, &flags, sizeof flags) == 0;
 }
 

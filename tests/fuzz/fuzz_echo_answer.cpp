@@ -50,6 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         RequireConsistent(true, raw, source, packet.size() - headerSize);
     }
 
+    // As a transmit report carries it: read without fault whatever the link header.
+    if (const std::optional<AwaitedEcho> sent = SentEchoKey(packet); sent && packet.size() < 28)
+        std::abort();  // too short to hold an IP header and an echo request
+
     // As a datagram socket delivers it: ICMP header first, from the awaited host.
     EchoOutcome datagram;
     const bool datagramAnswered = ReadDatagramEchoAnswer(packet, awaited.destination, ttl, tos, awaited, datagram);

@@ -3,17 +3,24 @@
 
 #include "netlab.h"
 
+#include "net/echoanswer.h"
 #include "net/echosocket.h"
+#include "net/echotimestamps.h"
 #include "net/icmp.h"
 #include "support/timescale.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <dirent.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -182,6 +189,60 @@ TEST_P(SharedEchoSocket, NamespacesHaveSocketsOfTheirOwn)
     elsewhere->Run([&] { other = EchoSocket::Shared(GetParam()); });
     ASSERT_TRUE(other);
     EXPECT_NE(near.get(), other.get());
+}
+
+// Requests go out side by side from many threads: each transmit report is told
+// apart by the copy of the request it carries, whatever link it left by.
+TEST_P(SharedEchoSocket, TransmitReportsNameTheRequestTheyAreAbout)
+{
+    lab_->Near().Run([&] {
+        const int fd = GetParam() == EchoSocketKind::Raw ? socket(AF_INET, SOCK_RAW, IPPROTO_ICMP)
+                                                          : socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(EnableKernelTimestamps(fd));
+        std::uint16_t sequence = 700;
+        for (const char* host : {LabAddress::Slow, "127.0.0.1"}) {
+            std::vector<std::uint8_t> request(8 + 100, 0x5a);
+            request[0] = 8;  // echo request
+            request[1] = 0;
+            request[4] = 0x12;
+            request[5] = 0x34;
+            request[6] = static_cast<std::uint8_t>(++sequence >> 8);
+            request[7] = static_cast<std::uint8_t>(sequence);
+            request[2] = request[3] = 0;
+            const std::uint16_t checksum = htons(InternetChecksum(request.data(), request.size()));
+            std::memcpy(&request[2], &checksum, 2);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            inet_pton(AF_INET, host, &to.sin_addr);
+            ASSERT_GT(sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+
+            std::optional<AwaitedEcho> reported;
+            const auto limit = std::chrono::steady_clock::now() + Scaled(std::chrono::seconds(5));
+            while (!reported && std::chrono::steady_clock::now() < limit) {
+                pollfd watched{fd, 0, 0};
+                poll(&watched, 1, 100);
+                std::uint8_t copy[2048];
+                alignas(cmsghdr) char control[512];
+                iovec io{copy, sizeof copy};
+                msghdr message{};
+                message.msg_iov = &io;
+                message.msg_iovlen = 1;
+                message.msg_control = control;
+                message.msg_controllen = sizeof control;
+                const ssize_t length = recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+                if (length > 0 && MessageTimestamp(message))
+                    reported = SentEchoKey({copy, static_cast<std::size_t>(length)});
+            }
+            ASSERT_TRUE(reported) << "no transmit report naming a request for " << host;
+            EXPECT_EQ(reported->destination, to.sin_addr.s_addr) << host;
+            EXPECT_EQ(reported->sequence, sequence) << host;
+            if (GetParam() == EchoSocketKind::Raw) {
+                EXPECT_EQ(reported->identifier, 0x1234) << host;  // datagram sockets put in their own
+            }
+        }
+        close(fd);
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSocketKinds, SharedEchoSocket,
