@@ -302,19 +302,22 @@ void EchoLab::Respond(std::atomic<bool>& ready)
 
     while (listener >= 0 && sender >= 0 && !stop_ && Clock::now() < giveUp) {
         Clock::time_point now = Clock::now();
-        int waitMs = 20;
+        // To the nanosecond: a wait rounded up to whole milliseconds would make the
+        // slow host answer up to a millisecond late.
+        auto wait = std::chrono::nanoseconds(std::chrono::milliseconds(20));
         for (auto it = delayed.begin(); it != delayed.end();) {
             if (it->at <= now) {
                 SendRawIp(sender, it->from, it->to, it->icmp);
                 it = delayed.erase(it);
             } else {
-                waitMs = std::min<int>(waitMs, static_cast<int>(
-                    std::chrono::ceil<std::chrono::milliseconds>(it->at - now).count()));
+                wait = std::min(wait, std::chrono::duration_cast<std::chrono::nanoseconds>(it->at - now));
                 ++it;
             }
         }
         pollfd waiting{listener, POLLIN, 0};
-        if (poll(&waiting, 1, std::max(waitMs, 0)) <= 0)
+        const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000'000),
+                               static_cast<long>(wait.count() % 1'000'000'000)};
+        if (ppoll(&waiting, 1, &timeout, nullptr) <= 0)
             continue;
         const ssize_t length = recv(listener, buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (length < static_cast<ssize_t>(sizeof(iphdr) + 8))
