@@ -52,15 +52,15 @@ std::shared_ptr<DistanceMailbox> DistanceDelivery::Open(int row)
 
 void DistanceDelivery::Waiting(std::shared_ptr<DistanceMailbox> mailbox)
 {
-    bool first;
+    bool wake;
     {
         std::lock_guard lock(mutex_);
-        first = waiting_.empty();
         waiting_.push_back(std::move(mailbox));
+        wake = !std::exchange(armed_, true);
     }
-    // Only the first of a batch needs to wake the window thread; the others
-    // are collected by the same delivery.
-    if (first)
+    // Only a post while no delivery is due wakes the window thread; the others
+    // are collected by the coming delivery.
+    if (wake)
         QMetaObject::invokeMethod(this, &DistanceDelivery::Schedule, Qt::QueuedConnection);
 }
 
@@ -78,6 +78,10 @@ void DistanceDelivery::Deliver()
     {
         std::lock_guard lock(mutex_);
         waiting.swap(waiting_);
+        if (waiting.empty()) {
+            armed_ = false;  // quiet: the next post wakes us
+            return;
+        }
     }
     Texts texts;
     texts.reserve(waiting.size());
@@ -88,4 +92,6 @@ void DistanceDelivery::Deliver()
     sinceDelivery_.restart();
     if (!texts.empty())
         apply_(texts);
+    // More will come: look again in one Interval rather than be woken for each.
+    timer_.start(Interval);
 }

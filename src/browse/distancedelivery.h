@@ -44,7 +44,8 @@ private:
 // The window thread's side of every row's mailbox: collects the rows with new
 // texts and applies them together, at most once per Interval, so that a
 // thousand rows updating every second cost a few repaints rather than a
-// thousand. Lives on the window thread and must outlive every worker that
+// thousand. While texts keep coming it looks once per Interval without being
+// woken for them. Lives on the window thread and must outlive every worker that
 // posts to one of its mailboxes.
 class DistanceDelivery : public QObject {
     Q_OBJECT
@@ -52,7 +53,8 @@ public:
     using Texts = std::vector<std::pair<int, std::string>>;  // row, text
     using Apply = std::function<void(const Texts&)>;
 
-    static constexpr std::chrono::milliseconds Interval{16};
+    // Texts change once a second: a twentieth of that is still seen at once.
+    static constexpr std::chrono::milliseconds Interval{50};
 
     explicit DistanceDelivery(Apply apply, QObject* parent = nullptr);
 
@@ -69,4 +71,6 @@ private:
     QElapsedTimer sinceDelivery_;
     std::mutex mutex_;
     std::vector<std::shared_ptr<DistanceMailbox>> waiting_;
+    // A delivery is due: the window thread will look, so posts need not wake it.
+    bool armed_ = false;
 };
