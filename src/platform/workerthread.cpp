@@ -1,10 +1,62 @@
 #include "platform/workerthread.h"
 
 #include <limits.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
+
+// Told by the running thread that Execute has returned. Shared, so that the
+// thread may still signal after the owner, released by it, has gone.
+struct WorkerCompletion {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+namespace {
+
+// How long a thread whose worker has ended waits for the next one before it
+// goes. A new "Get List" stops every row's thread and starts as many again
+// within a second or two; they are handed over instead of ended and made anew.
+constexpr auto kIdleKeep = std::chrono::seconds(5);
+
+// One system thread of the pool and the worker it is to run next.
+struct PooledThread {
+    std::condition_variable wake;
+    WorkerThread* next = nullptr;
+    std::shared_ptr<WorkerCompletion> completion;
+};
+
+// Threads that inherited the same namespace and stack size are alike: a worker
+// may run on any of them.
+using Likeness = std::pair<std::size_t, ino_t>;
+
+struct ThreadPool {
+    std::mutex mutex;
+    std::map<Likeness, std::vector<PooledThread*>> idle;
+};
+
+ThreadPool& Pool()
+{
+    static ThreadPool* pool = new ThreadPool;  // never destroyed: idle threads use it until exit
+    return *pool;
+}
+
+ino_t CurrentNetworkNamespace()
+{
+    struct stat status{};
+    return stat("/proc/thread-self/ns/net", &status) == 0 ? status.st_ino : 0;
+}
+
+}  // namespace
 
 WorkerThread::WorkerThread(std::size_t stackBytes) : stackBytes_(std::max<std::size_t>(stackBytes, PTHREAD_STACK_MIN)) {}
 
@@ -15,22 +67,46 @@ WorkerThread::~WorkerThread()
 
 void WorkerThread::Start()
 {
+    completion_ = std::make_shared<WorkerCompletion>();
+    const Likeness likeness{stackBytes_, CurrentNetworkNamespace()};
+    ThreadPool& pool = Pool();
+    {
+        std::lock_guard lock(pool.mutex);
+        auto found = pool.idle.find(likeness);
+        if (found != pool.idle.end() && !found->second.empty()) {
+            PooledThread* thread = found->second.back();
+            found->second.pop_back();
+            thread->next = this;
+            thread->completion = completion_;
+            thread->wake.notify_one();
+            return;
+        }
+    }
+    auto* thread = new PooledThread;
+    thread->next = this;
+    thread->completion = completion_;
+    auto* start = new std::pair<PooledThread*, Likeness>(thread, likeness);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, stackBytes_);
-    const int error = pthread_create(&thread_, &attributes, &WorkerThread::Body, this);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t id;
+    const int error = pthread_create(&id, &attributes, &WorkerThread::Body, start);
     pthread_attr_destroy(&attributes);
-    if (error != 0)
+    if (error != 0) {
+        delete start;
+        delete thread;
+        completion_.reset();
         throw std::system_error(error, std::generic_category(), "cannot start a thread");
-    started_ = true;
+    }
 }
 
 void WorkerThread::Wait()
 {
-    if (!started_ || joined_)
+    if (!completion_)
         return;
-    pthread_join(thread_, nullptr);
-    joined_ = true;
+    std::unique_lock lock(completion_->mutex);
+    completion_->ended.wait(lock, [this] { return completion_->done; });
 }
 
 void WorkerThread::Sleep(std::chrono::milliseconds duration)
@@ -38,10 +114,32 @@ void WorkerThread::Sleep(std::chrono::milliseconds duration)
     std::this_thread::sleep_for(duration);
 }
 
-void* WorkerThread::Body(void* self)
+void* WorkerThread::Body(void* start)
 {
-    auto* thread = static_cast<WorkerThread*>(self);
-    thread->Execute();
-    thread->finished_.store(true);
+    const auto [thread, likeness] = *static_cast<std::pair<PooledThread*, Likeness>*>(start);
+    delete static_cast<std::pair<PooledThread*, Likeness>*>(start);
+    ThreadPool& pool = Pool();
+    for (;;) {
+        WorkerThread* worker = std::exchange(thread->next, nullptr);
+        std::shared_ptr<WorkerCompletion> completion = std::move(thread->completion);
+        worker->Execute();
+        worker->finished_.store(true);
+        {
+            std::lock_guard lock(completion->mutex);
+            completion->done = true;
+        }
+        completion->ended.notify_all();
+        completion.reset();
+
+        // Wait to be handed the next worker; go when none comes in time.
+        std::unique_lock lock(pool.mutex);
+        std::vector<PooledThread*>& idle = pool.idle[likeness];
+        idle.push_back(thread);
+        if (!thread->wake.wait_for(lock, kIdleKeep, [thread] { return thread->next != nullptr; })) {
+            std::erase(idle, thread);
+            break;
+        }
+    }
+    delete thread;
     return nullptr;
 }

@@ -5,11 +5,17 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <memory>
+
+struct WorkerCompletion;
 
 // A plain thread for a long-running worker: a stack of the size asked for, a stop
 // request that the worker looks at when it chooses, and no event loop or other
 // per-thread machinery, so that a thousand of them stay cheap. Started and waited
-// for by its owner; the object outlives the thread body.
+// for by its owner; the object outlives the thread body. A system thread whose
+// worker has ended waits a few seconds to run the next worker started with the
+// same stack size in the same network namespace, so that stopping and starting
+// a thousand workers makes and ends no threads.
 class WorkerThread {
 public:
     explicit WorkerThread(std::size_t stackBytes);
@@ -25,6 +31,7 @@ public:
     void RequestStop() { stopRequested_.store(true); }
     bool StopRequested() const { return stopRequested_.load(); }
     // Blocks until Execute has returned; at once when it has, or never started.
+    // Any thread but the worker's own.
     void Wait();
     // Execute has returned.
     bool Finished() const { return finished_.load(); }
@@ -35,12 +42,10 @@ protected:
     static void Sleep(std::chrono::milliseconds duration);
 
 private:
-    static void* Body(void* self);
+    static void* Body(void* start);
 
     const std::size_t stackBytes_;
-    pthread_t thread_{};
-    bool started_ = false;
-    bool joined_ = false;
+    std::shared_ptr<WorkerCompletion> completion_;  // from Start on
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> finished_{false};
 };
