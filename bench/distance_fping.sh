@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the distance benchmark against fping: installs fping when missing, builds
-# the benchmark and runs it as root. Arguments go to the benchmark (seconds per
-# measurement, 20 by default).
+# the benchmark and runs it as root. Arguments go to the benchmark: seconds per
+# measurement (10) and rounds (3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
