@@ -119,27 +119,35 @@ void* WorkerThread::Body(void* start)
     const auto [thread, likeness] = *static_cast<std::pair<PooledThread*, Likeness>*>(start);
     delete static_cast<std::pair<PooledThread*, Likeness>*>(start);
     ThreadPool& pool = Pool();
+    std::unique_lock lock(pool.mutex);
     for (;;) {
         WorkerThread* worker = std::exchange(thread->next, nullptr);
         std::shared_ptr<WorkerCompletion> completion = std::move(thread->completion);
+        lock.unlock();
         worker->Execute();
         worker->finished_.store(true);
+
+        // Ready for the next worker before the owner hears of this one's end, so
+        // that a worker started right after that wait finds this thread.
+        lock.lock();
+        std::vector<PooledThread*>& idle = pool.idle[likeness];
+        idle.push_back(thread);
+        lock.unlock();
         {
-            std::lock_guard lock(completion->mutex);
+            std::lock_guard ended(completion->mutex);
             completion->done = true;
         }
         completion->ended.notify_all();
         completion.reset();
 
         // Wait to be handed the next worker; go when none comes in time.
-        std::unique_lock lock(pool.mutex);
-        std::vector<PooledThread*>& idle = pool.idle[likeness];
-        idle.push_back(thread);
+        lock.lock();
         if (!thread->wake.wait_for(lock, kIdleKeep, [thread] { return thread->next != nullptr; })) {
             std::erase(idle, thread);
             break;
         }
     }
+    lock.unlock();
     delete thread;
     return nullptr;
 }
