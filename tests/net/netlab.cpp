@@ -13,9 +13,11 @@
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -285,10 +287,23 @@ EchoLab::~EchoLab()
         responder_.join();
 }
 
+double EchoLab::ResponderCpuSeconds()
+{
+    clockid_t clock;
+    timespec used{};
+    if (!responder_.joinable() || pthread_getcpuclockid(responder_.native_handle(), &clock) != 0
+        || clock_gettime(clock, &used) != 0)
+        return 0;
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
+}
+
 void EchoLab::Respond(std::atomic<bool>& ready)
 {
     const int listener = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     const int sender = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW);
+    const int on = 1;
+    if (listener >= 0)
+        setsockopt(listener, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     ready = true;
     struct Delayed {
         Clock::time_point at;
@@ -319,16 +334,36 @@ void EchoLab::Respond(std::atomic<bool>& ready)
                                static_cast<long>(wait.count() % 1'000'000'000)};
         if (ppoll(&waiting, 1, &timeout, nullptr) <= 0)
             continue;
-        const ssize_t length = recv(listener, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        iovec io{buffer.data(), buffer.size()};
+        alignas(cmsghdr) char control[128];
+        msghdr message{};
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t length = recvmsg(listener, &message, MSG_DONTWAIT);
         if (length < static_cast<ssize_t>(sizeof(iphdr) + 8))
             continue;
+        // The delay counts from when the request arrived, not from when this
+        // thread got to it: a real host far away does not wait for our CPU.
+        Clock::time_point arrived = Clock::now();
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                timespec stamp{}, realNow{};
+                std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+                clock_gettime(CLOCK_REALTIME, &realNow);
+                const auto ago = std::chrono::seconds(realNow.tv_sec - stamp.tv_sec)
+                                 + std::chrono::nanoseconds(realNow.tv_nsec - stamp.tv_nsec);
+                if (ago > std::chrono::nanoseconds(0) && ago < std::chrono::seconds(1))
+                    arrived -= std::chrono::duration_cast<Clock::duration>(ago);
+            }
+        }
         const std::size_t headerSize = static_cast<std::size_t>(buffer[0] & 0x0f) * 4;
         if (static_cast<std::size_t>(length) < headerSize + 8 || buffer[headerSize] != ICMP_ECHO)
             continue;
         std::uint32_t from, to;
         std::memcpy(&from, &buffer[12], 4);
         std::memcpy(&to, &buffer[16], 4);
-        now = Clock::now();
 
         std::vector<std::uint8_t> reply(buffer.begin() + static_cast<std::ptrdiff_t>(headerSize),
                                         buffer.begin() + length);
@@ -350,7 +385,7 @@ void EchoLab::Respond(std::atomic<bool>& ready)
             std::vector<std::uint8_t> other(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(headerSize + 8));
             other[headerSize + 6] ^= 0x80;
             SendRawIp(sender, to, from, ErrorAbout(ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, other.data(), headerSize));
-            delayed.push_back({now + std::chrono::milliseconds(slowDelayMs_), to, from, reply});
+            delayed.push_back({arrived + std::chrono::milliseconds(slowDelayMs_), to, from, reply});
         } else if (to == AddressValue(LabAddress::Unreachable)) {
             SendRawIp(sender, to, from, ErrorAbout(ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, buffer.data(), headerSize));
         } else if (to == AddressValue(LabAddress::TtlExpired)) {

@@ -46,6 +46,9 @@ public:
     ~EchoLab();
 
     const NetworkNamespace& Near() const { return *near_; }
+    // CPU time the far host's responder has used: it runs in this process, but
+    // stands for another machine.
+    double ResponderCpuSeconds();
 
 private:
     EchoLab() = default;
