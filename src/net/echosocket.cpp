@@ -3,6 +3,7 @@
 #include "net/echoanswer.h"
 #include "net/echofilter.h"
 #include "net/echoidentifiers.h"
+#include "platform/networknamespace.h"
 #include "platform/rawnetcapability.h"
 
 #include <arpa/inet.h>
@@ -14,7 +15,6 @@
 #include <semaphore.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -73,16 +73,6 @@ std::uint32_t EchoStatusFromErrno(int error)
 std::uint64_t KeyOf(std::uint32_t destination, std::uint16_t identifier, std::uint16_t sequence)
 {
     return static_cast<std::uint64_t>(destination) << 32 | static_cast<std::uint64_t>(identifier) << 16 | sequence;
-}
-
-// The network namespace of the calling thread: a socket belongs to the namespace it
-// was opened in, so threads in other namespaces need sockets of their own.
-ino_t CurrentNetworkNamespace()
-{
-    struct stat status{};
-    if (stat("/proc/thread-self/ns/net", &status) != 0)
-        return 0;
-    return status.st_ino;
 }
 
 struct SharedSockets {
@@ -193,7 +183,7 @@ EchoSocket::~EchoSocket()
 
 std::shared_ptr<EchoSocket> EchoSocket::Shared(EchoSocketKind kind)
 {
-    const ino_t network = CurrentNetworkNamespace();
+    const ino_t network = NetworkNamespaceOfThisThread();
     SharedSockets& registry = Registry();
     std::lock_guard lock(registry.mutex);
     // Forget sockets that have closed, such as those of namespaces now gone.
@@ -237,7 +227,7 @@ bool EchoSocket::IsOpen(EchoSocketKind kind)
 {
     SharedSockets& registry = Registry();
     std::lock_guard lock(registry.mutex);
-    const auto found = registry.open.find({kind, CurrentNetworkNamespace()});
+    const auto found = registry.open.find({kind, NetworkNamespaceOfThisThread()});
     return found != registry.open.end() && !found->second.expired();
 }
 
@@ -485,7 +475,9 @@ void EchoSocket::Receive()
         // Transmit reports first: they are queued before the answers they go with.
         if (watched[1].revents & POLLERR)
             TakeErrorQueue(buffer);
-        if (watched[1].revents & POLLIN)
+        // A pending socket error also shows as POLLERR, and only a normal read
+        // takes it away.
+        if (watched[1].revents & (POLLIN | POLLERR))
             TakeReceived(buffer);
 
         const auto now = Clock::now();

@@ -1,7 +1,8 @@
 #include "platform/workerthread.h"
 
+#include "platform/networknamespace.h"
+
 #include <limits.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -50,12 +51,6 @@ ThreadPool& Pool()
     return *pool;
 }
 
-ino_t CurrentNetworkNamespace()
-{
-    struct stat status{};
-    return stat("/proc/thread-self/ns/net", &status) == 0 ? status.st_ino : 0;
-}
-
 }  // namespace
 
 WorkerThread::WorkerThread(std::size_t stackBytes) : stackBytes_(std::max<std::size_t>(stackBytes, PTHREAD_STACK_MIN)) {}
@@ -68,7 +63,7 @@ WorkerThread::~WorkerThread()
 void WorkerThread::Start()
 {
     completion_ = std::make_shared<WorkerCompletion>();
-    const Likeness likeness{stackBytes_, CurrentNetworkNamespace()};
+    const Likeness likeness{stackBytes_, NetworkNamespaceOfThisThread()};
     ThreadPool& pool = Pool();
     {
         std::lock_guard lock(pool.mutex);
@@ -116,8 +111,10 @@ void WorkerThread::Sleep(std::chrono::milliseconds duration)
 
 void* WorkerThread::Body(void* start)
 {
-    const auto [thread, likeness] = *static_cast<std::pair<PooledThread*, Likeness>*>(start);
-    delete static_cast<std::pair<PooledThread*, Likeness>*>(start);
+    auto* handed = static_cast<std::pair<PooledThread*, Likeness>*>(start);
+    PooledThread* const thread = handed->first;
+    const Likeness likeness = handed->second;
+    delete handed;
     ThreadPool& pool = Pool();
     std::unique_lock lock(pool.mutex);
     for (;;) {
