@@ -6,6 +6,8 @@
 #include "net/hostlookup.h"
 #include "net/ping.h"
 
+#include <sys/prctl.h>
+
 std::size_t TPingThread::StackBytesFor(const std::string& address)
 {
     return ParseDottedAddress(address) ? StackBytes : NameLookupStackBytes;
@@ -40,6 +42,10 @@ void TPingThread::WaitUntilEnded()
 
 void TPingThread::Execute()
 {
+    // The wait between echoes may run up to 15 ms long, as waits do on the game's
+    // platform, whose timer ticks 64 times a second. The system then wakes rows
+    // that are due close together at once rather than one after another.
+    prctl(PR_SET_TIMERSLACK, WaitSlackNs);
     for (;;) {
         const std::int32_t replies = pinger_->Ping();
         const std::uint32_t roundTrip = pinger_->Reply().RoundTripTime;

@@ -22,6 +22,8 @@ class TPingThread final : public WorkerThread, public DistanceMeter {
 public:
     static constexpr std::int32_t EchoTimeoutMs = 1000;
     static constexpr std::int64_t SpacingMs = 1000;
+    // How much later than asked a wait between echoes may end.
+    static constexpr unsigned long WaitSlackNs = 15'000'000;
     // Each thread only pings: measured (bench_ping_thread_stack) at about 11 KiB,
     // with a name looked up in the hosts file; the rest is room. At this size a
     // thousand stacks fit the C library's cache of freed thread stacks, so a new
