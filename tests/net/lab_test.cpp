@@ -1,8 +1,8 @@
 // Echoes to a host on a link of the test's own: a veth pair between two namespaces,
 // the far end answered by our responder with a set delay, or not at all.
 
+#include "echolabtest.h"
 #include "echopath.h"
-#include "netlab.h"
 
 #include "net/icmp.h"
 #include "support/timescale.h"
@@ -14,22 +14,14 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kServerDelayMs = 47;
 
 long long MillisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-class EchoAcrossLink : public testing::TestWithParam<EchoSocketKind> {
+class EchoAcrossLink : public EchoLabTest {
 protected:
-    void SetUp() override
-    {
-        std::string whyNot;
-        lab_ = EchoLab::Create(kServerDelayMs, whyNot);
-        if (!lab_)
-            GTEST_SKIP() << whyNot;
-    }
     // Runs fn with a fresh echo object of the kind under test at the near end.
     void WithIcmp(const std::function<void(TICMP&)>& fn)
     {
@@ -38,7 +30,6 @@ protected:
             fn(icmp);
         });
     }
-    std::unique_ptr<EchoLab> lab_;
 };
 
 TEST_P(EchoAcrossLink, SlowServerIsMeasuredAsItsDelayDespiteDecoys)
@@ -131,6 +122,6 @@ TEST_P(EchoAcrossLink, DontFragmentKeepsLargeRequestsFromLeaving)
 
 INSTANTIATE_TEST_SUITE_P(BothSocketKinds, EchoAcrossLink,
                          testing::Values(EchoSocketKind::Raw, EchoSocketKind::Datagram),
-                         [](const testing::TestParamInfo<EchoSocketKind>& info) { return KindName(info.param); });
+                         SocketKindTestName);
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Every echo object of a kind shares one socket: answers must still reach only the
 // exchange they belong to, and the socket must go with its last user.
 
-#include "netlab.h"
+#include "echolabtest.h"
 
 #include "net/echoanswer.h"
 #include "net/echosocket.h"
@@ -26,19 +26,7 @@
 
 namespace {
 
-constexpr int kServerDelayMs = 47;
-
-class SharedEchoSocket : public testing::TestWithParam<EchoSocketKind> {
-protected:
-    void SetUp() override
-    {
-        std::string whyNot;
-        lab_ = EchoLab::Create(kServerDelayMs, whyNot);
-        if (!lab_)
-            GTEST_SKIP() << whyNot;
-    }
-    std::unique_ptr<EchoLab> lab_;
-};
+class SharedEchoSocket : public EchoLabTest {};
 
 struct Result {
     int replies = -1;
@@ -247,8 +235,6 @@ TEST_P(SharedEchoSocket, TransmitReportsNameTheRequestTheyAreAbout)
 
 INSTANTIATE_TEST_SUITE_P(BothSocketKinds, SharedEchoSocket,
                          testing::Values(EchoSocketKind::Raw, EchoSocketKind::Datagram),
-                         [](const testing::TestParamInfo<EchoSocketKind>& info) {
-                             return info.param == EchoSocketKind::Raw ? "Raw" : "Datagram";
-                         });
+                         SocketKindTestName);
 
 }  // namespace
