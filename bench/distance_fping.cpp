@@ -25,6 +25,7 @@
 #include "demo-servers/samplelist.h"
 #include "net/icmp.h"
 #include "platform/openfilelimit.h"
+#include "support/windowwaits.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -94,37 +95,12 @@ std::string LoadAverage()
     return one + " " + five + " " + fifteen;
 }
 
-template <typename Done>
-bool RunUntil(Done done, qint64 limitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        usleep(1000);
-    }
-    return true;
-}
-
 // The window's own event loop, idle but for what the rows bring, as when in use.
 void RunFor(qint64 ms)
 {
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-bool AllMeasured(const ServerTableModel& table, int rows)
-{
-    static const QRegularExpression milliseconds(QStringLiteral("^\\d+ ms$"));
-    if (table.rowCount() != rows)
-        return false;
-    for (int row = 0; row < rows; ++row)
-        if (!milliseconds.match(table.Entry(row).distance.c_str()).hasMatch())
-            return false;
-    return true;
 }
 
 struct Cost {
@@ -284,7 +260,7 @@ int main(int argc, char** argv)
     auto getList = [&](int port, int rows) {
         form.idCListServer().port = port;
         form.sbGetListClick();
-        if (!RunUntil([&] { return AllMeasured(table, rows); }, 15000)) {
+        if (RunUntil([&] { return AllMeasured(table, rows); }, 15000) < 0) {
             std::fprintf(stderr, "the %d rows were not all measured within 15 s\n", rows);
             std::exit(2);
         }
