@@ -1,5 +1,6 @@
 #include "platform/inifile.h"
 
+#include "platform/ini/regularfileread.h"
 #include "platform/int32text.h"
 
 #include <atomic>
@@ -16,286 +17,7 @@
 
 namespace {
 
-// ---- Text rules --------------------------------------------------------
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-char FoldAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
-std::string_view StripOuterQuotes(std::string_view value)
-{
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        value.remove_prefix(1);
-        value.remove_suffix(1);
-    }
-    return value;
-}
-
-bool HasLineBreakOrNul(std::string_view text)
-{
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-}
-
-// ---- Lines of a file ---------------------------------------------------
-
-struct Line {
-    std::string_view text;   // without its line ending
-    std::string_view ending; // "\r\n", "\n", or empty for an unterminated last line
-};
-
-std::vector<Line> SplitLines(std::string_view content)
-{
-    std::vector<Line> lines;
-    while (!content.empty()) {
-        const std::size_t lf = content.find('\n');
-        if (lf == std::string_view::npos) {
-            lines.push_back({content, {}});
-            break;
-        }
-        const std::size_t textEnd = (lf > 0 && content[lf - 1] == '\r') ? lf - 1 : lf;
-        lines.push_back({content.substr(0, textEnd), content.substr(textEnd, lf + 1 - textEnd)});
-        content.remove_prefix(lf + 1);
-    }
-    return lines;
-}
-
-// Other: a line that is none of the rest. One made of a name alone (a key
-// without '=') is a key without value to the platform's own readers.
-enum class LineKind { Blank, Comment, Section, Entry, Other };
-
-struct ParsedLine {
-    LineKind kind = LineKind::Other;
-    std::string_view name;  // section or key name, trimmed
-    std::string_view value; // entry value, trimmed
-    std::size_t valueAt = 0; // where an entry's value starts, after '=' and blanks
-};
-
-ParsedLine ParseLine(std::string_view text)
-{
-    ParsedLine parsed;
-    const std::string_view body = Trim(text);
-    if (body.empty()) {
-        parsed.kind = LineKind::Blank;
-    } else if (body.front() == ';') {
-        parsed.kind = LineKind::Comment;
-    } else if (body.front() == '[') {
-        // The last ']' closes the name, so a name may itself hold a ']'.
-        const std::size_t close = body.rfind(']');
-        if (close != std::string_view::npos) {
-            parsed.kind = LineKind::Section;
-            parsed.name = Trim(body.substr(1, close - 1));
-        }
-    } else if (const std::size_t equals = text.find('='); equals != std::string_view::npos) {
-        parsed.kind = LineKind::Entry;
-        parsed.name = Trim(text.substr(0, equals));
-        parsed.value = Trim(text.substr(equals + 1));
-        parsed.valueAt = equals + 1;
-        while (parsed.valueAt < text.size() && (text[parsed.valueAt] == ' ' || text[parsed.valueAt] == '\t'))
-            ++parsed.valueAt;
-    }
-    return parsed;
-}
-
-// The lines of one section: its header and the lines up to the next header.
-struct SectionSpan {
-    std::size_t header;
-    std::size_t end;
-};
-
-class ParsedFile {
-public:
-    explicit ParsedFile(std::string_view content) : lines_(SplitLines(content))
-    {
-        parsed_.reserve(lines_.size());
-        for (const Line& line : lines_)
-            parsed_.push_back(ParseLine(line.text));
-        // Editors may start the file with a UTF-8 byte order mark; it is not
-        // part of the first line's text (and stays in the file on writing).
-        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-        if (!lines_.empty() && lines_[0].text.starts_with(kByteOrderMark))
-            parsed_[0] = ParseLine(lines_[0].text.substr(kByteOrderMark.size()));
-    }
-
-    const std::vector<Line>& lines() const { return lines_; }
-    const ParsedLine& parsed(std::size_t index) const { return parsed_[index]; }
-
-    std::optional<SectionSpan> FindSection(std::string_view name) const
-    {
-        for (std::size_t i = 0; i < parsed_.size(); ++i) {
-            if (parsed_[i].kind != LineKind::Section || !SameName(parsed_[i].name, name))
-                continue;
-            std::size_t end = i + 1;
-            while (end < parsed_.size() && parsed_[end].kind != LineKind::Section)
-                ++end;
-            return SectionSpan{i, end};
-        }
-        return std::nullopt;
-    }
-
-    std::optional<std::size_t> FindEntry(SectionSpan section, std::string_view key) const
-    {
-        for (std::size_t i = section.header + 1; i < section.end; ++i) {
-            if (parsed_[i].kind == LineKind::Entry && SameName(parsed_[i].name, key))
-                return i;
-        }
-        return std::nullopt;
-    }
-
-    // The line a write of key replaces: its first entry, or a line that names
-    // the key alone when that comes first, since other readers take that
-    // bare line as the key and would never see the value written after it.
-    std::optional<std::size_t> FindLineToReplace(SectionSpan section, std::string_view key) const
-    {
-        for (std::size_t i = section.header + 1; i < section.end; ++i) {
-            const bool entry = parsed_[i].kind == LineKind::Entry && SameName(parsed_[i].name, key);
-            const bool bareKey = parsed_[i].kind == LineKind::Other && SameName(Trim(lines_[i].text), key);
-            if (entry || bareKey)
-                return i;
-        }
-        return std::nullopt;
-    }
-
-    // Where a new key goes: after the section's last line that is neither
-    // blank nor a comment, so that blank lines and comments leading into the
-    // next section stay in front of it.
-    std::size_t InsertionPoint(SectionSpan section) const
-    {
-        std::size_t after = section.header;
-        for (std::size_t i = section.header + 1; i < section.end; ++i) {
-            if (parsed_[i].kind != LineKind::Blank && parsed_[i].kind != LineKind::Comment)
-                after = i;
-        }
-        return after + 1;
-    }
-
-    // The line ending new lines get: the one the file already uses.
-    std::string_view Newline() const
-    {
-        for (const Line& line : lines_) {
-            if (!line.ending.empty())
-                return line.ending;
-        }
-        return "\r\n";
-    }
-
-private:
-    std::vector<Line> lines_;
-    std::vector<ParsedLine> parsed_;
-};
-
-// Builds the file's new content with section/key set to value.
-std::string WithValue(std::string_view content, std::string_view section, std::string_view key,
-                      std::string_view value)
-{
-    const ParsedFile file(content);
-    const std::vector<Line>& lines = file.lines();
-    const std::string_view newline = file.Newline();
-
-    std::string out;
-    out.reserve(content.size() + section.size() + key.size() + value.size() + 16);
-    auto appendLines = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            out += lines[i].text;
-            out += lines[i].ending;
-        }
-    };
-    // Something is about to follow: an unterminated last line needs its ending.
-    auto terminateLast = [&] {
-        if (!out.empty() && out.back() != '\n')
-            out += newline;
-    };
-    auto appendEntry = [&] {
-        out.append(key).append("=").append(value).append(newline);
-    };
-
-    const std::optional<SectionSpan> span = file.FindSection(section);
-    if (!span) {
-        appendLines(0, lines.size());
-        terminateLast();
-        if (!lines.empty() && file.parsed(lines.size() - 1).kind != LineKind::Blank)
-            out += newline;
-        out.append("[").append(section).append("]").append(newline);
-        appendEntry();
-        return out;
-    }
-
-    if (const std::optional<std::size_t> entry = file.FindLineToReplace(*span, key)) {
-        const Line& line = lines[*entry];
-        appendLines(0, *entry);
-        if (file.parsed(*entry).kind == LineKind::Entry) {
-            out.append(line.text.substr(0, file.parsed(*entry).valueAt)).append(value);
-        } else {
-            // A bare key keeps its spelling and indentation and gets its '='.
-            std::string_view name = line.text;
-            while (!name.empty() && IsBlank(name.back()))
-                name.remove_suffix(1);
-            out.append(name).append("=").append(value);
-        }
-        out += line.ending;
-        appendLines(*entry + 1, lines.size());
-        return out;
-    }
-
-    const std::size_t at = file.InsertionPoint(*span);
-    appendLines(0, at);
-    terminateLast();
-    appendEntry();
-    appendLines(at, lines.size());
-    return out;
-}
-
 // ---- Files -------------------------------------------------------------
-
-// Reads the whole file into out. Returns 0 or the errno of the failure.
-int LoadFile(const std::string& path, std::string& out)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    out.clear();
-    char buffer[16384];
-    int error = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            out.append(buffer, static_cast<std::size_t>(got));
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            error = errno;
-            break;
-        }
-    }
-    ::close(fd);
-    return error;
-}
 
 bool WriteAll(int fd, std::string_view data)
 {
@@ -401,7 +123,7 @@ int ReplaceFile(const std::string& target, std::string_view content, const struc
 // midway leaves no shorter file than it must.
 bool RewriteInPlace(const std::string& target, std::string_view content)
 {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
     bool ok = WriteAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
@@ -410,17 +132,16 @@ bool RewriteInPlace(const std::string& target, std::string_view content)
     return ok;
 }
 
-bool IsStorableSection(std::string_view section)
+// Reads the file at path for a change of it: none when it is missing.
+std::optional<IniText> LoadExisting(const std::string& path, const std::string& shownPath)
 {
-    return !section.empty() && !HasLineBreakOrNul(section);
+    RegularFileRead read = ReadRegularFile(path, kIniMaxFileSize);
+    if (read.outcome == RegularFileRead::Outcome::Refused)
+        throw IniWriteError(shownPath);
+    if (read.outcome == RegularFileRead::Outcome::Missing)
+        return std::nullopt;
+    return IniText(std::move(read.content));
 }
-
-bool IsStorableKey(std::string_view key)
-{
-    return !key.empty() && !HasLineBreakOrNul(key) && key.find('=') == std::string_view::npos &&
-           key.front() != '[' && key.front() != ';';
-}
-
 
 std::string HomeFolder()
 {
@@ -456,7 +177,7 @@ std::string DefaultIniPath()
 
 bool IsStorableIniValue(std::string_view value)
 {
-    return !HasLineBreakOrNul(value);
+    return IniText().CanHold(value);
 }
 
 std::optional<int32_t> ParseIniInteger(std::string_view text)
@@ -468,46 +189,34 @@ std::optional<int32_t> ParseIniInteger(std::string_view text)
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
-std::string IniFile::ReadString(std::string_view section, std::string_view key,
-                                std::string_view defaultValue) const
+
+IniReadError::IniReadError(const std::string& path, const std::string& reason)
+    : std::runtime_error("The settings file " + path + " cannot be read: " + reason +
+                         ". The default settings are used"),
+      path_(path)
 {
-    std::string content;
-    if (LoadFile(path_, content) != 0)
-        return std::string(defaultValue);
-
-    const ParsedFile file(content);
-    const std::optional<SectionSpan> span = file.FindSection(Trim(section));
-    if (!span)
-        return std::string(defaultValue);
-    const std::optional<std::size_t> entry = file.FindEntry(*span, Trim(key));
-    if (!entry)
-        return std::string(defaultValue);
-
-    const std::string_view value = StripOuterQuotes(file.parsed(*entry).value);
-    return std::string(value.substr(0, kIniMaxValueLength));
 }
 
-int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
-                             int32_t defaultValue) const
+IniText IniFile::Load() const
 {
-    // An empty default cannot be mistaken for a number: a missing key and a
-    // bad value both end in defaultValue.
-    return ParseIniInteger(ReadString(section, key, {})).value_or(defaultValue);
+    RegularFileRead read = ReadRegularFile(path_, kIniMaxFileSize);
+    if (read.outcome == RegularFileRead::Outcome::Refused)
+        throw IniReadError(path_, read.reason);
+    return IniText(std::move(read.content));
 }
 
-void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+IniText IniFile::LoadForChange() const
 {
-    section = Trim(section);
-    key = Trim(key);
-    if (!IsStorableSection(section) || !IsStorableKey(key) || !IsStorableIniValue(value))
-        throw IniWriteError(path_);
+    return LoadExisting(ResolveTarget(path_), path_).value_or(IniText());
+}
 
+void IniFile::Save(const IniText& text)
+{
     const std::string target = ResolveTarget(path_);
-    std::string content;
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists) {
-        if (!S_ISREG(old.st_mode) || LoadFile(target, content) != 0)
+        if (!S_ISREG(old.st_mode))
             throw IniWriteError(path_);
     } else {
         // Only a missing file may be started afresh, never one we failed to see.
@@ -521,15 +230,55 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
             throw IniWriteError(path_);
     }
 
-    const std::string updated = WithValue(content, section, key, value);
-    const int error = ReplaceFile(target, updated, exists ? &old : nullptr);
+    const std::string bytes = text.FileBytes();
+    const int error = ReplaceFile(target, bytes, exists ? &old : nullptr);
     if (error == 0)
         return;
-    if (!exists || !FolderRefused(error) || !RewriteInPlace(target, updated))
+    if (!exists || !FolderRefused(error) || !RewriteInPlace(target, bytes))
         throw IniWriteError(path_);
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view defaultValue) const
+{
+    try {
+        return ReadIniString(Load(), section, key, defaultValue);
+    } catch (const IniReadError&) {
+        return std::string(defaultValue);
+    }
+}
+
+int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
+                             int32_t defaultValue) const
+{
+    return ParseIniInteger(ReadString(section, key, {})).value_or(defaultValue);
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    // Texts that no file can hold are refused before the file is touched.
+    if (!IniText().Set(section, key, value))
+        throw IniWriteError(path_);
+    IniText text = LoadForChange();
+    if (!text.Set(section, key, value))
+        throw IniWriteError(path_);
+    Save(text);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value)
 {
     WriteString(section, key, std::to_string(value));
+}
+
+std::string ReadIniString(const IniText& text, std::string_view section, std::string_view key,
+                          std::string_view defaultValue)
+{
+    return text.Find(section, key, kIniMaxValueLength).value_or(std::string(defaultValue));
+}
+
+int32_t ReadIniInteger(const IniText& text, std::string_view section, std::string_view key,
+                       int32_t defaultValue)
+{
+    // A missing key and a bad value both end in defaultValue.
+    return ParseIniInteger(ReadIniString(text, section, key, {})).value_or(defaultValue);
 }
