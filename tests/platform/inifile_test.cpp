@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <sstream>
 
 #include <sys/resource.h>
+#include <sys/types.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -272,6 +274,107 @@ TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow)
     EXPECT_EQ(ini.ReadInteger("Windows", "MainX", 0), 2);
     ini.WriteString("Windows", "MainY", "3");
     EXPECT_EQ(Get(ini.path()), "[Windows]\nMainX=2\nMainY=3\n");
+}
+
+// How Wine's own profile functions read a settings file. The expectations
+// were taken from Wine 8 (Debian 12): tests/platform/wine_profile_probe.c,
+// built with x86_64-w64-mingw32-gcc and run in a fresh prefix, printed what
+// GetPrivateProfileStringA returned for each key of each file below (a value
+// as bytes; nullptr where it returned the default) and, after
+// WritePrivateProfileStringA set the written key, what every other key read.
+// Wine hands UTF-16 text to an 8-bit caller in the ANSI code page; here it is
+// given as UTF-8, the program's own 8-bit form.
+TEST_F(IniFileTest, ReadsAndWritesAsWinesProfileFunctions)
+{
+    using namespace std::string_literals;
+    struct Read {
+        const char* section;
+        const char* key;
+        const char* value;
+    };
+    struct Case {
+        const char* name;
+        std::string file;
+        std::vector<Read> reads;
+        const char* writtenKey; // in section "S", set to "X"
+        std::string writtenBytes; // what the written line looks like in the file
+    };
+    const std::string le = "\xFF\xFE[\0S\0]\0\r\0\n\0a\0=\0\xE9\0\x41\x01x\0\r\0\n\0b\0=\0002\0\r\0\n\0"s;
+    const std::string be = "\xFE\xFF\0[\0S\0]\0\r\0\n\0a\0=\0\xE9\x01\x41\0x\0\r\0\n\0b\0=\0002\0\r\0\n"s;
+    const Case cases[] = {
+        {"lone CR", "[S]\ra=1\rb=2\r[T]\rc=3\r",
+         {{"S", "a", "1"}, {"S", "b", "2"}, {"T", "c", "3"}, {"S", "c", nullptr}}, "a", "a=X\r"},
+        {"mixed line ends", "[S]\r\na=1\rb=2\n\rc=3\r\r\nd=4\n\ne=5",
+         {{"S", "a", "1"}, {"S", "b", "2"}, {"S", "c", "3"}, {"S", "d", "4"}, {"S", "e", "5"}}, "b", "b=X\n"},
+        {"new key after an unended lone-CR line", "[S]\ra=1\r[T]\rc=3",
+         {{"S", "a", "1"}, {"T", "c", "3"}}, "n", "a=1\rn=X\r"},
+        {"Ctrl-Z", "[S]\r\na=1\x1A\r\nb=\x1A" "3\r\nc\x1A=4\r\n\x1A\r\n\x1A" "d=5\r\nf=1\x1A" "2\r\ng=\x1A\"x\"\x1A\r\n[\x1AT]\r\ne=6",
+         {{"S", "a", "1"}, {"S", "b", "3"}, {"S", "c", "4"}, {"S", "d", "5"}, {"S", "f", "1\x1A" "2"},
+          {"S", "g", "x"}, {"T", "e", "6"}}, "d", "\x1A" "d=X\r\n"},
+        {"NUL", "[S]\r\na=1\0002\r\n\0b=2\r\nc\0=3\r\nd=1 \0 2\r\ne=\"ab\0\"\r\n"s,
+         {{"S", "a", "1"}, {"S", "b", nullptr}, {"S", "c", "3"}, {"S", "d", "1 "}, {"S", "e", "\"ab"}}, "c",
+         "c\0=X\r\n"s},
+        {"UTF-16 LE with mark", le, {{"S", "a", "\xC3\xA9\xC5\x81x"}, {"S", "b", "2"}}, "b", "b\0=\0X\0\r\0\n\0"s},
+        {"UTF-16 BE with mark", be, {{"S", "a", "\xC3\xA9\xC5\x81x"}, {"S", "b", "2"}}, "b", "\0b\0=\0X\0\r\0\n"s},
+        {"UTF-16 BE, lone CR", "\xFE\xFF\0[\0S\0]\0\r\0a\0=\0001"s, {{"S", "a", "1"}}, "a", "\0a\0=\0X"s},
+        {"UTF-16 LE without mark", le.substr(2), {{"S", "a", nullptr}, {"S", "b", nullptr}}, "b", "b=X\r"},
+        {"UTF-16 BE without mark", be.substr(2), {{"S", "a", nullptr}, {"S", "b", nullptr}}, "b", "b=X\r"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IniFile ini = WithContent(c.file);
+        for (const Read& read : c.reads)
+            EXPECT_EQ(ini.ReadString(read.section, read.key, "<default>"), read.value ? read.value : "<default>")
+                << read.section << '/' << read.key;
+
+        ini.WriteString("S", c.writtenKey, "X");
+        const std::string written = Get(ini.path());
+        EXPECT_NE(written.find(c.writtenBytes), std::string::npos);
+        if (c.file.starts_with("\xFF\xFE") || c.file.starts_with("\xFE\xFF")) {
+            EXPECT_EQ(written.substr(0, 2), c.file.substr(0, 2));
+            EXPECT_EQ(written.size() % 2, 0u); // nothing 8-bit added
+        }
+        EXPECT_EQ(ini.ReadString("S", c.writtenKey, ""), "X");
+        for (const Read& read : c.reads) {
+            if (read.section != std::string("S") || read.key != std::string(c.writtenKey))
+                EXPECT_EQ(ini.ReadString(read.section, read.key, "<default>"),
+                          read.value ? read.value : "<default>") << "after the write: " << read.key;
+        }
+    }
+}
+
+// Nothing but a regular file is ever opened, so nothing can hold the program
+// up: each of these is refused at once with the file and the reason named.
+TEST_F(IniFileTest, OnlyRegularFilesAreReadOrWritten)
+{
+    ASSERT_EQ(::mkfifo(PathOf("fifo.ini").c_str(), 0600), 0);
+    fs::create_directory(PathOf("folder.ini"));
+    fs::create_symlink("loop-b.ini", PathOf("loop-a.ini"));
+    fs::create_symlink("loop-a.ini", PathOf("loop-b.ini"));
+    Put(PathOf("large.ini"), "[Config]\nSpy=0\n");
+    fs::resize_file(PathOf("large.ini"), kIniMaxFileSize + 1); // sparse: no time to write
+    const std::pair<std::string, const char*> cases[] = {
+        {PathOf("fifo.ini"), "named pipe"},        {"/dev/zero", "character device"},
+        {PathOf("folder.ini"), "folder"},          {PathOf("loop-a.ini"), "loop"},
+        {PathOf("large.ini"), "larger than 16 MiB"},
+    };
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        IniFile ini(path);
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            ini.Load();
+            ADD_FAILURE() << "read";
+        } catch (const IniReadError& error) {
+            EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(ini.ReadString("Config", "Spy", "d"), "d");
+        ExpectWriteError(ini, [&] { ini.WriteString("Config", "Spy", "1"); });
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+    EXPECT_TRUE(fs::is_fifo(PathOf("fifo.ini")));
+    EXPECT_EQ(fs::file_size(PathOf("large.ini")), kIniMaxFileSize + 1);
 }
 
 // Sets (or with nullptr unsets) an environment variable for one scope.
