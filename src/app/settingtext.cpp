@@ -49,6 +49,20 @@ std::size_t Utf8SequenceLength(std::string_view bytes)
     return length;
 }
 
+// Whether c is one of the visible symbols that stand for control characters.
+bool IsControlSymbol(char16_t c)
+{
+    return c == kLineFeedSymbol || (c >= kFirstControlSymbol && c < kFirstControlSymbol + 0x20) ||
+           c == kDeleteSymbol;
+}
+
+// The raw-byte marks of bytes 0x80 to 0xFF.
+void AppendRawBytes(QString& shown, std::string_view bytes)
+{
+    for (const char byte : bytes)
+        shown += QChar(char16_t(kFirstRawByte + (static_cast<unsigned char>(byte) - 0x80)));
+}
+
 } // namespace
 
 QString ShownFromBytes(std::string_view bytes)
@@ -58,7 +72,7 @@ QString ShownFromBytes(std::string_view bytes)
     while (!bytes.empty()) {
         const std::size_t length = Utf8SequenceLength(bytes);
         if (length == 0) {
-            shown += QChar(char16_t(kFirstRawByte + (static_cast<unsigned char>(bytes[0]) - 0x80)));
+            AppendRawBytes(shown, bytes.substr(0, 1));
             bytes.remove_prefix(1);
             continue;
         }
@@ -105,7 +119,11 @@ QString ShownFromText(const QString& text)
     QString shown;
     shown.reserve(text.size());
     for (const QChar c : text) {
-        if (c == u'\n')
+        // One of the symbols itself would read back as its control
+        // character: it is shown by the marks of its UTF-8 bytes instead.
+        if (IsControlSymbol(c.unicode()))
+            AppendRawBytes(shown, QString(c).toUtf8().toStdString());
+        else if (c == u'\n')
             shown += QChar(kLineFeedSymbol);
         else if (c.unicode() < 0x20)
             shown += QChar(char16_t(kFirstControlSymbol + c.unicode()));

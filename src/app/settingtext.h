@@ -11,7 +11,9 @@
 // * control characters are shown as visible symbols, so an odd value looks
 //   odd: a line break as a return arrow (U+21B5), the others as their
 //   control pictures (U+2400 + code, U+2421 for DEL); they turn back into
-//   the control characters.
+//   the control characters. Those symbols themselves, where the bytes hold
+//   them, are shown as the replacement marks of their UTF-8 bytes, so that
+//   they do not read back as control characters.
 // A text the user types is stored as UTF-8, the visible symbols above and
 // the replacement marks excepted.
 

@@ -20,6 +20,8 @@
 #include <QScopeGuard>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class Form1SettingsTest : public QObject {
     Q_OBJECT
 private:
@@ -212,6 +214,43 @@ private slots:
         QCOMPARE(box.text, QStringLiteral("Unable to write to ") + ini.path() + u'.');
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    // A file that is no regular file is never waited on: start-up says so once
+    // and uses the defaults; the close cannot write it and says so as always.
+    void unreadableFileIsReportedOnceAndTheDefaultsUsed_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("named pipe") << "fifo" << "it is a named pipe (FIFO), not a regular file";
+        QTest::newRow("folder") << "folder" << "it is a folder, not a file";
+    }
+
+    void unreadableFileIsReportedOnceAndTheDefaultsUsed()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        TempIni ini;
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(ini.path()).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(ini.path()));
+        MessageBoxWatcher boxes;
+        QElapsedTimer clock;
+        clock.start();
+        MainWindows windows = CreateMainWindows();
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(boxes.texts(), QStringList{"The settings file " + ini.path() + " cannot be read: " + reason +
+                                            ". The default settings are used."});
+        QVERIFY(windows.form1->cbEnableSpy->isChecked());
+        QVERIFY(windows.form1->rbWindowd->isChecked());
+        QCOMPARE(windows.form1->pos(), QPoint(193, 107));
+
+        windows.form1->show();
+        boxes.clear();
+        QVERIFY(!windows.form1->close());
+        QCOMPARE(boxes.texts(), QStringList{"Unable to write to " + ini.path() + u'.'});
+        QVERIFY(clock.elapsed() < 2000);
     }
 
     void bytesThatAreNotUtf8SurviveStartAndClose()
