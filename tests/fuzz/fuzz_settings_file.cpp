@@ -1,6 +1,8 @@
 // The settings file: whatever a file holds, reading every key it names,
 // writing one setting and reading again must show the written value and
 // every other setting as before. A refused write leaves the file untouched.
+// Reading the file once and looking up each setting there gives what the
+// one-setting reads give.
 
 #include "platform/inifile.h"
 #include "scratchfile.h"
@@ -22,17 +24,18 @@ constexpr char kAbsent[] = "\x01(absent)";
 
 std::string_view Trim(std::string_view text)
 {
-    constexpr std::string_view blanks = " \t\v\f\r";
+    constexpr std::string_view blanks = " \t\v\f\x1A";
     const std::size_t first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos)
         return {};
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-// How the file matches names: trimmed, ASCII letters folded.
+// How the file matches names: trimmed, cut at a NUL, ASCII letters folded.
 std::string Folded(std::string_view name)
 {
     std::string folded(Trim(name));
+    folded.resize(std::min(folded.find('\0'), folded.size()));
     for (char& c : folded)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
@@ -46,7 +49,7 @@ std::vector<Setting> SettingsNamedIn(std::string_view file)
     std::vector<Setting> settings;
     std::string section;
     while (!file.empty() && settings.size() < 200) {
-        const std::size_t end = std::min(file.find('\n'), file.size());
+        const std::size_t end = std::min(file.find_first_of("\r\n"), file.size());
         const std::string_view line = file.substr(0, end);
         file.remove_prefix(std::min(end + 1, file.size()));
         const std::string_view body = Trim(line);
@@ -89,9 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::filesystem::path path = ScratchFolder() / "Quimbrel.ini";
     WriteScratchFile(path, file);
     IniFile ini(path.string());
+    const IniText loaded = ini.Load();
     std::vector<std::string> before;
-    for (const auto& [s, k] : settings)
+    for (const auto& [s, k] : settings) {
         before.push_back(ini.ReadString(s, k, kAbsent));
+        if (ReadIniString(loaded, s, k, kAbsent) != before.back())
+            std::abort(); // one reading of the file differs from another
+    }
 
     try {
         ini.WriteString(section, key, value);
