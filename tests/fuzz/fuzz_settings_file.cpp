@@ -2,7 +2,8 @@
 // writing one setting and reading again must show the written value and
 // every other setting as before. A refused write leaves the file untouched.
 // Reading the file once and looking up each setting there gives what the
-// one-setting reads give.
+// one-setting reads give, and many changes to the text read once give what
+// as many writes of the file give.
 
 #include "platform/inifile.h"
 #include "scratchfile.h"
@@ -118,5 +119,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();  // another setting changed
         }
     }
+
+    // Many changes to one text (as a close makes them) give the file that
+    // one change after another to the file gives.
+    IniText changed = loaded;
+    changed.Set(section, key, value);
+    for (std::size_t i = 0; i < settings.size() && i < 8; ++i) {
+        const auto& [s, k] = settings[(pick + i) % settings.size()];
+        const std::string next = "v" + std::to_string(i);
+        try {
+            ini.WriteString(s, k, next);
+        } catch (const IniWriteError&) {
+        }
+        changed.Set(s, k, next);
+    }
+    if (changed.FileBytes() != ReadScratchFile(path))
+        std::abort();
     return 0;
 }
