@@ -4,11 +4,12 @@
 // the reader and writer for it, with the rules of the classic Windows
 // private-profile files so that a file written there reads the same here:
 //
-// * A line ends at CR LF, LF or a lone CR. "[Name]" opens a section; "key=value" lines belong to the section above
-//   them. Lines before the first section header, blank lines, lines that
-//   start with ';' (comments) and lines without '=' are never read. A line
-//   that names a key alone, without '=', is that key to other readers, so
-//   writing the key replaces it when it comes before the key's first entry.
+// * A line ends at CR LF, at LF and at a lone CR. "[Name]" opens a section;
+//   "key=value" lines belong to the section above them. Lines before the
+//   first section header, blank lines, lines that start with ';' (comments)
+//   and lines without '=' are never read. A line that names a key alone,
+//   without '=', is that key to other readers, so writing the key replaces
+//   it when it comes before the key's first entry.
 // * Section and key names match without regard to ASCII letter case; blanks
 //   around them (space, tab, VT, FF and Ctrl-Z; in the file and in the
 //   names asked for) do not count, and a NUL ends a name or value.
@@ -102,7 +103,7 @@ public:
     // spacing around '=') and gets the new value; a missing key is added after the
     // last entry of its section; a missing section is added at the end of
     // the file, after a blank line. All other bytes of the file stay as they
-    // are. Added lines end like the file's first line (CR LF or LF); a new
+    // are. Added lines end like the file's first line (CR LF, LF or CR); a new
     // file uses CR LF. The folder is created when it is missing. As the format
     // has it, blanks at either end of a value and one pair of quotes around
     // it are not read back.
