@@ -336,9 +336,10 @@ TEST_F(IniFileTest, ReadsAndWritesAsWinesProfileFunctions)
         }
         EXPECT_EQ(ini.ReadString("S", c.writtenKey, ""), "X");
         for (const Read& read : c.reads) {
-            if (read.section != std::string("S") || read.key != std::string(c.writtenKey))
+            if (read.section != std::string("S") || read.key != std::string(c.writtenKey)) {
                 EXPECT_EQ(ini.ReadString(read.section, read.key, "<default>"),
                           read.value ? read.value : "<default>") << "after the write: " << read.key;
+            }
         }
     }
 }
