@@ -20,6 +20,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const std::string ProfilesKey = "[Software\\\\Krell Playware\\\\Zarn Tumblewick 2\\\\1.24\\\\";
@@ -163,6 +165,23 @@ private slots:
         QVERIFY(form().bvlColorFrame->isHidden());
         // The pictures were found beside the program: no error at start-up.
         QVERIFY(boxes_->texts().isEmpty());
+    }
+
+    void unusableRegistryFilesAreToldOnceAndStartUpGoesOn()
+    {
+        // A named pipe would block start-up for ever; a folder cannot be read.
+        prefix_ = std::make_unique<TestPrefix>();
+        QCOMPARE(::mkfifo(prefix_->File("user.reg").c_str(), 0600), 0);
+        std::filesystem::create_directory(prefix_->File("system.reg"));
+        qputenv("WINEPREFIX", QByteArray::fromStdString(prefix_->Path().string()));
+        boxes_ = std::make_unique<MessageBoxWatcher>();
+        windows_ = CreateMainWindows();
+        QCOMPARE(boxes_->seen().size(), 1);
+        const QString text = boxes_->texts().first();
+        for (const char* file : {"user.reg", "system.reg"})
+            QVERIFY2(text.contains(QString::fromStdString(prefix_->File(file).string())), qPrintable(text));
+        QCOMPARE(form().tvPlayers->topLevelItemCount(), 0);
+        QVERIFY(form().Settings);
     }
 
     void theTreeShowsGamesVersionsAndProfilesExpanded()

@@ -25,6 +25,31 @@ std::string SystemError(const std::string& what, const std::filesystem::path& fi
     return what + " " + file.string() + ": " + std::strerror(errno);
 }
 
+// Why a file could not be opened or examined, in words for the user.
+std::string OpenFailure(int error)
+{
+    if (error == ELOOP)
+        return "its symbolic links go round in a loop";
+    return std::strerror(error);
+}
+
+// What a file that is not a regular one is, for the refusal's message.
+std::string NotRegular(mode_t mode)
+{
+    const char* kind = S_ISDIR(mode)    ? "a folder"
+                     : S_ISFIFO(mode)   ? "a named pipe (FIFO)"
+                     : S_ISCHR(mode)    ? "a character device"
+                     : S_ISBLK(mode)    ? "a block device"
+                     : S_ISSOCK(mode)   ? "a socket"
+                                        : "of an unknown kind";
+    return std::string("it is ") + kind + ", not a regular file";
+}
+
+std::string TooLarge()
+{
+    return "it is larger than " + std::to_string(MaximumFileSize >> 20) + " MiB";
+}
+
 // Closes a descriptor and removes a temporary file unless released.
 class TemporaryFile {
 public:
@@ -87,7 +112,7 @@ RegistryHiveFile::Stamp RegistryHiveFile::StampOf(const std::filesystem::path& f
     if (::stat(file.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return Stamp{};
-        throw RegistryError(SystemError("cannot read", file));
+        throw RegistryFileError(file, OpenFailure(errno));
     }
     return FromStat(st);
 }
@@ -101,6 +126,7 @@ RegistryHiveFile::Stamp RegistryHiveFile::FromStat(const struct stat& st)
     stamp.size = st.st_size;
     stamp.modified = st.st_mtim;
     stamp.changed = st.st_ctim;
+    stamp.mode = st.st_mode;
     return stamp;
 }
 
@@ -119,23 +145,29 @@ std::shared_ptr<const WineRegFile> RegistryHiveFile::Load(const Stamp& stamp)
         cachedStamp_ = stamp;
         return cached_;
     }
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    // A named pipe would wait for a writer and a device could be read for
+    // ever: only regular files are opened, and the open itself never waits.
+    // The check after opening covers a file swapped in between.
+    if (!S_ISREG(stamp.mode))
+        throw RegistryFileError(file_, NotRegular(stamp.mode));
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT)
             return Load(Stamp{});
-        throw RegistryError(SystemError("cannot open", file_));
+        throw RegistryFileError(file_, OpenFailure(errno));
     }
     TemporaryFile input(fd, {});
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        throw RegistryError(SystemError("cannot read", file_));
+        throw RegistryFileError(file_, std::strerror(errno));
     if (!S_ISREG(st.st_mode))
-        throw RegistryError("not a regular file: " + file_.string());
+        throw RegistryFileError(file_, NotRegular(st.st_mode));
     if (st.st_size > MaximumFileSize)
-        throw RegistryError("registry file is too large: " + file_.string());
+        throw RegistryFileError(file_, TooLarge());
 
     const Stamp opened = FromStat(st);
 
+    // Bounded even when the file grows while it is read.
     std::string text;
     text.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[1 << 16];
@@ -144,12 +176,12 @@ std::shared_ptr<const WineRegFile> RegistryHiveFile::Load(const Stamp& stamp)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw RegistryError(SystemError("cannot read", file_));
+            throw RegistryFileError(file_, std::strerror(errno));
         }
         if (n == 0)
             break;
         if (text.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(MaximumFileSize))
-            throw RegistryError("registry file is too large: " + file_.string());
+            throw RegistryFileError(file_, TooLarge());
         text.append(buffer, static_cast<std::size_t>(n));
     }
 
@@ -157,7 +189,7 @@ std::shared_ptr<const WineRegFile> RegistryHiveFile::Load(const Stamp& stamp)
         cached_ = std::make_shared<const WineRegFile>(WineRegFile::Parse(std::move(text)));
     } catch (const RegistryError& error) {
         cached_.reset();
-        throw RegistryError(file_.string() + ": " + error.what());
+        throw RegistryFileError(file_, error.what());
     }
     cachedStamp_ = opened;
     return cached_;
@@ -170,7 +202,7 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
     std::error_code error;
     const std::filesystem::path target = std::filesystem::canonical(file_, error);
     if (error)
-        throw RegistryError("cannot write the registry file " + file_.string() + ": " + error.message());
+        throw RegistryFileError(file_, error.value() == ELOOP ? OpenFailure(ELOOP) : error.message());
 
     if (WineServerRunning(file_.parent_path()))
         throw RegistryInUseError("Wine programs of the prefix " + file_.parent_path().string()
