@@ -11,14 +11,13 @@
 namespace {
 
 using namespace std::chrono_literals;
-using MakeFile = std::function<void(const std::filesystem::path&)>;
 
 // Registry files replaced by what is no regular file: refused at once (a wait
 // would end only at the test's time limit), named in the message, left as
 // they are, whether met at the first read or under a key opened before.
 TEST(RegistrySpecialFiles, AreRefusedAtOnceWithTheFileNamed)
 {
-    const std::vector<std::pair<std::string, MakeFile>> kinds{
+    const std::vector<std::pair<std::string, std::function<void(const std::filesystem::path&)>>> kinds{
         {"named pipe", [](const auto& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
         {"character device", [](const auto& file) { std::filesystem::create_symlink("/dev/zero", file); }},
         {"folder", [](const auto& file) { std::filesystem::create_directory(file); }},
@@ -38,16 +37,15 @@ TEST(RegistrySpecialFiles, AreRefusedAtOnceWithTheFileNamed)
 
             const auto start = std::chrono::steady_clock::now();
             for (const std::function<void()>& attempt : std::vector<std::function<void()>>{
-                     [&] { Registry(prefix.Path()).OpenKey(hive, "Software"); },
-                     [&] { opened->ReadValue("V"); },
+                     [&] { Registry(prefix.Path()).OpenKey(hive, "Software"); }, [&] { opened->ReadValue("V"); },
                      [&] { opened->WriteString("V", "x"); }}) {
                 try {
                     attempt();
                     ADD_FAILURE() << "accepted";
                 } catch (const RegistryFileError& error) {
-                    EXPECT_NE(std::string(error.what()).find("\"" + prefix.File(name).string() + "\""),
-                              std::string::npos) << error.what();
-                    EXPECT_NE(std::string(error.what()).find(said), std::string::npos) << error.what();
+                    const std::string message = error.what();
+                    EXPECT_TRUE(message.find("\"" + prefix.File(name).string() + "\"") != std::string::npos
+                                && message.find(said) != std::string::npos) << message;
                 }
             }
             EXPECT_LT(std::chrono::steady_clock::now() - start, Scaled(1s));
