@@ -20,9 +20,11 @@ constexpr off_t MaximumFileSize = off_t{1} << 30;
 // and replacing it starts over; after this many the write gives up.
 constexpr int ReplaceAttempts = 3;
 
-std::string SystemError(const std::string& what, const std::filesystem::path& file)
+// A failed save, in words for the user, who knows the file by the name in
+// the prefix rather than by its temporary copy.
+RegistryError WriteFailure(const std::filesystem::path& file, const std::string& why)
 {
-    return what + " " + file.string() + ": " + std::strerror(errno);
+    return RegistryError("The registry file \"" + file.string() + "\" cannot be written: " + why);
 }
 
 // Why a file could not be opened or examined, in words for the user.
@@ -72,7 +74,7 @@ private:
     std::string path_;
 };
 
-void WriteAll(int fd, const std::string& text, const std::string& path)
+void WriteAll(int fd, const std::string& text, const std::filesystem::path& file)
 {
     std::size_t written = 0;
     while (written < text.size()) {
@@ -80,7 +82,7 @@ void WriteAll(int fd, const std::string& text, const std::string& path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw RegistryError(SystemError("cannot write", path));
+            throw WriteFailure(file, std::strerror(errno));
         }
         written += static_cast<std::size_t>(n);
     }
@@ -212,7 +214,7 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
         const std::shared_ptr<const WineRegFile> current = Current();
         const Stamp expected = cachedStamp_;
         if (!expected.exists)
-            throw RegistryError("there is no registry file " + file_.string());
+            throw WriteFailure(file_, "it no longer exists");
 
         const std::optional<std::string> text =
             current->TextWithValue(keyPath, name, type, data, std::chrono::system_clock::now());
@@ -229,7 +231,7 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
         if (Replace(target, *text, expected, std::move(changed)))
             return;
     }
-    throw RegistryError("the registry file " + file_.string() + " kept changing while it was written");
+    throw WriteFailure(file_, "it kept changing while it was written");
 }
 
 bool RegistryHiveFile::Replace(const std::filesystem::path& target, const std::string& text,
@@ -237,32 +239,32 @@ bool RegistryHiveFile::Replace(const std::filesystem::path& target, const std::s
 {
     struct stat original {};
     if (::stat(target.c_str(), &original) != 0)
-        throw RegistryError(SystemError("cannot write", target));
+        throw WriteFailure(file_, std::strerror(errno));
     // A file without any write permission is read-only for us too, even
     // where the file system would let the owner replace it.
     if ((original.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-        throw RegistryError("the registry file is read-only: " + target.string());
+        throw WriteFailure(file_, "it is read-only");
 
     std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
-        throw RegistryError(SystemError("cannot create a temporary file next to", target));
+        throw WriteFailure(file_, std::string("no new copy can be made beside it: ") + std::strerror(errno));
     TemporaryFile temporary(fd, pattern);
 
     if (::fchmod(fd, original.st_mode & 07777) != 0)
-        throw RegistryError(SystemError("cannot set the permissions of", pattern));
+        throw WriteFailure(file_, std::string("its new copy cannot take its permissions: ") + std::strerror(errno));
     if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
         // Only root may give a file away; anyone else writes a file that is
         // already their own, so the owner stays the same either way.
     }
-    WriteAll(fd, text, pattern);
+    WriteAll(fd, text, file_);
     if (::fsync(fd) != 0)
-        throw RegistryError(SystemError("cannot flush", pattern));
+        throw WriteFailure(file_, std::string("its new copy cannot be flushed to disk: ") + std::strerror(errno));
 
     if (!(StampOf(target) == expected))
         return false;
     if (::rename(pattern.c_str(), target.c_str()) != 0)
-        throw RegistryError(SystemError("cannot replace", target));
+        throw WriteFailure(file_, std::strerror(errno));
     temporary.KeepFile();
     SyncDirectory(target.parent_path());
 
