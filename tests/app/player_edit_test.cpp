@@ -177,7 +177,7 @@ private slots:
         Start({}, /*keepPrefix=*/true);
         QCOMPARE(boxes_->seen().size(), 1);
         for (const char* file : {"user.reg", "system.reg"})
-            QVERIFY(boxes_->texts().first().contains(QString::fromStdString(prefix_->File(file).string())));
+            QVERIFY2(boxes_->texts().first().contains(QString::fromStdString(prefix_->File(file).string())), qPrintable(boxes_->texts().first()));
         QCOMPARE(form().tvPlayers->topLevelItemCount(), 0);
     }
 

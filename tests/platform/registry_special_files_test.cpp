@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <sys/stat.h>
-#include <tuple>
 
 namespace {
 
@@ -15,6 +14,12 @@ using namespace std::chrono_literals;
 // Registry files replaced by what is no regular file: refused at once (a wait
 // would end only at the test's time limit), named in the message, left as
 // they are, whether met at the first read or under a key opened before.
+struct HiveFile {
+    std::string name;
+    RegistryHive hive;
+    std::string header;
+};
+
 TEST(RegistrySpecialFiles, AreRefusedAtOnceWithTheFileNamed)
 {
     const std::vector<std::pair<std::string, std::function<void(const std::filesystem::path&)>>> kinds{
@@ -23,12 +28,13 @@ TEST(RegistrySpecialFiles, AreRefusedAtOnceWithTheFileNamed)
         {"folder", [](const auto& file) { std::filesystem::create_directory(file); }},
         {"loop", [](const auto& file) { std::filesystem::create_symlink(file.filename(), file); }}};
     for (const auto& [said, make] : kinds) {
-        for (const auto& [name, hive, header] : {std::tuple{"user.reg", RegistryHive::CurrentUser, UserRegHeader()},
-                                                 std::tuple{"system.reg", RegistryHive::LocalMachine,
-                                                            MachineRegHeader(false)}}) {
-            SCOPED_TRACE(std::string(name) + " as " + said);
+        for (const HiveFile& file : {HiveFile{"user.reg", RegistryHive::CurrentUser, UserRegHeader()},
+                                     HiveFile{"system.reg", RegistryHive::LocalMachine, MachineRegHeader(false)}}) {
+            const std::string& name = file.name;
+            const RegistryHive hive = file.hive;
+            SCOPED_TRACE(name + " as " + said);
             TestPrefix prefix;
-            prefix.Write(name, header + "\n[Software\\\\Zarn] 1\n");
+            prefix.Write(name, file.header + "\n[Software\\\\Zarn] 1\n");
             const Registry registry(prefix.Path());
             std::optional<RegistryKey> opened = registry.OpenKey(hive, "Software\\Zarn", RegistryAccess::ReadWrite);
             ASSERT_TRUE(opened);
