@@ -77,7 +77,7 @@ void TForm1::TellUnusableRegistryFiles()
         return;
     QStringList lines;
     for (const std::string& message : unusableRegistryFiles_)
-        lines << QString::fromLocal8Bit(message);
+        lines << QString::fromLocal8Bit(message) + u'.';
     unusableRegistryFiles_.clear();
     ShowErrorBox(this, lines.join(u'\n'));
 }

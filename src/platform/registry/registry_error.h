@@ -26,12 +26,8 @@ public:
 // user: everything in the file is out of reach. The message names the file.
 class RegistryFileError : public RegistryError {
 public:
-    RegistryFileError(std::filesystem::path file, const std::string& why)
-        : RegistryError("The registry file \"" + file.string() + "\" cannot be used: " + why), file_(std::move(file))
+    RegistryFileError(const std::filesystem::path& file, const std::string& why)
+        : RegistryError("The registry file \"" + file.string() + "\" cannot be used: " + why)
     {
     }
-    const std::filesystem::path& File() const { return file_; }
-
-private:
-    std::filesystem::path file_;
 };
