@@ -11,15 +11,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Registry files replaced by what is no regular file: refused at once (a wait
-// would end only at the test's time limit), named in the message, left as
-// they are, whether met at the first read or under a key opened before.
 struct HiveFile {
     std::string name;
     RegistryHive hive;
     std::string header;
 };
 
+// Registry files replaced by what is no regular file: refused at once (a wait
+// would end only at the test's time limit), named in the message, left as
+// they are, whether met at the first read or under a key opened before.
 TEST(RegistrySpecialFiles, AreRefusedAtOnceWithTheFileNamed)
 {
     const std::vector<std::pair<std::string, std::function<void(const std::filesystem::path&)>>> kinds{
@@ -31,19 +31,18 @@ TEST(RegistrySpecialFiles, AreRefusedAtOnceWithTheFileNamed)
         for (const HiveFile& file : {HiveFile{"user.reg", RegistryHive::CurrentUser, UserRegHeader()},
                                      HiveFile{"system.reg", RegistryHive::LocalMachine, MachineRegHeader(false)}}) {
             const std::string& name = file.name;
-            const RegistryHive hive = file.hive;
             SCOPED_TRACE(name + " as " + said);
             TestPrefix prefix;
             prefix.Write(name, file.header + "\n[Software\\\\Zarn] 1\n");
             const Registry registry(prefix.Path());
-            std::optional<RegistryKey> opened = registry.OpenKey(hive, "Software\\Zarn", RegistryAccess::ReadWrite);
+            auto opened = registry.OpenKey(file.hive, "Software\\Zarn", RegistryAccess::ReadWrite);
             ASSERT_TRUE(opened);
             std::filesystem::remove(prefix.File(name));
             make(prefix.File(name));
 
             const auto start = std::chrono::steady_clock::now();
             for (const std::function<void()>& attempt : std::vector<std::function<void()>>{
-                     [&] { Registry(prefix.Path()).OpenKey(hive, "Software"); }, [&] { opened->ReadValue("V"); },
+                     [&] { Registry(prefix.Path()).OpenKey(file.hive, "Software"); }, [&] { opened->ReadValue("V"); },
                      [&] { opened->WriteString("V", "x"); }}) {
                 try {
                     attempt();
