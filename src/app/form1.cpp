@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStringList>
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent), idCListServer_{kListServerHosts[0], ListServerPort}
@@ -54,6 +55,7 @@ void TForm1::FormCreate()
     // can replace what it found.
     FindGameInstallations();
     LoadPlayerTree();
+    TellUnusableRegistryFiles();
     // The page works without its pictures (no preview), so the profile is
     // made even when one cannot be loaded; the error is reported after.
     std::exception_ptr pictureError;
@@ -65,6 +67,19 @@ void TForm1::FormCreate()
     Settings = std::make_unique<TZarnSettings>();
     if (pictureError)
         std::rethrow_exception(pictureError);
+}
+
+void TForm1::TellUnusableRegistryFiles()
+{
+    // Start-up goes on without them; the user learns why the games or the
+    // profiles are missing instead of finding the lists silently empty.
+    if (unusableRegistryFiles_.empty())
+        return;
+    QStringList lines;
+    for (const std::string& message : unusableRegistryFiles_)
+        lines << QString::fromLocal8Bit(message) + u'.';
+    unusableRegistryFiles_.clear();
+    ShowErrorBox(this, lines.join(u'\n'));
 }
 
 void TForm1::SetToolWindows(TfrmPlayerList* playerList, TfrmPalette* palette)

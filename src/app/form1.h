@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -133,6 +134,7 @@ private:
     void BuildActions();
     void SetTabOrder();
     void FindGameInstallations();
+    void TellUnusableRegistryFiles();
     void ReplaceRowsFromListServer();
     void StartDistanceMeter(int row, const std::string& ip);
     void TellWhyDistancesAreMissing();
@@ -217,4 +219,7 @@ private:
     std::string distanceNotice_;
     bool distanceNoticeShown_ = false;
     bool closed_ = false;
+    // Registry files that start-up could not use, told together once it has
+    // read what it could.
+    std::vector<std::string> unusableRegistryFiles_;
 };

@@ -19,7 +19,8 @@ void TForm1::FindGameInstallations()
     for (GameVersion version : AllGameVersions)
         executables[version] = Utf16ToCp1252(edits[static_cast<int>(version)]->text().toStdU16String());
 
-    ::FindGameInstallations(Registry(Registry::DefaultPrefix()), executables);
+    if (const auto unusable = ::FindGameInstallations(Registry(Registry::DefaultPrefix()), executables))
+        unusableRegistryFiles_.push_back(unusable->what());
 
     for (GameVersion version : AllGameVersions) {
         QLineEdit* edit = edits[static_cast<int>(version)];

@@ -107,7 +107,10 @@ void TForm1::SetOldColors()
 void TForm1::LoadPlayerTree()
 {
     tvPlayers->clear();
-    const std::vector<PlayerTreeNode> games = ReadPlayerTree(Registry(Registry::DefaultPrefix()));
+    std::optional<RegistryFileError> unusable;
+    const std::vector<PlayerTreeNode> games = ReadPlayerTree(Registry(Registry::DefaultPrefix()), &unusable);
+    if (unusable)
+        unusableRegistryFiles_.push_back(unusable->what());
     AddNodes(tvPlayers->invisibleRootItem(), games);
     tvPlayers->expandAll();
 }

@@ -12,12 +12,12 @@ constexpr std::string_view ExecutableName = "zarn2.exe";
 
 } // namespace
 
-void FindGameInstallations(const Registry& registry, ExecutablePaths& executables)
+std::optional<RegistryFileError> FindGameInstallations(const Registry& registry, ExecutablePaths& executables)
 {
     try {
         const std::optional<RegistryKey> maker = registry.OpenKey(RegistryHive::LocalMachine, MakerKeyPath);
         if (!maker)
-            return;
+            return std::nullopt;
         for (const std::string& name : maker->SubkeyNames()) {
             if (!name.starts_with(GameKeyPrefix))
                 continue;
@@ -37,8 +37,11 @@ void FindGameInstallations(const Registry& registry, ExecutablePaths& executable
             if (executable.empty())
                 executable = installDir + std::string(ExecutableName);
         }
+    } catch (const RegistryFileError& unusable) {
+        return unusable;
     } catch (const RegistryError&) {
         // The scan is a convenience at start-up: registry trouble only ends
         // it, and the user can still pick the executables by hand.
     }
+    return std::nullopt;
 }

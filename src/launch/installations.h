@@ -2,7 +2,10 @@
 
 #include "launch/gameversion.h"
 
+#include "platform/registry/registry_error.h"
+
 #include <map>
+#include <optional>
 #include <string>
 
 class Registry;
@@ -18,5 +21,6 @@ using ExecutablePaths = std::map<GameVersion, std::string>;
 // never filled. The path is "InstallDir" followed directly by "zarn2.exe".
 // The first installation found wins, and a setting that already holds text
 // is kept. Registry trouble (an unreadable registry file, a value that is not
-// text) ends the scan silently, keeping what it filled so far.
-void FindGameInstallations(const Registry& registry, ExecutablePaths& executables);
+// text) ends the scan, keeping what it filled so far. The one trouble worth
+// telling the user, a registry file that cannot be used at all, is returned.
+std::optional<RegistryFileError> FindGameInstallations(const Registry& registry, ExecutablePaths& executables);

@@ -20,6 +20,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const std::string ProfilesKey = "[Software\\\\Krell Playware\\\\Zarn Tumblewick 2\\\\1.24\\\\";
@@ -63,10 +65,11 @@ private:
 
     TForm1& form() { return *windows_.form1; }
 
-    void Start(const std::string& userReg)
+    void Start(const std::string& userReg, bool keepPrefix = false)
     {
         windows_ = {};
-        prefix_ = std::make_unique<TestPrefix>();
+        if (!keepPrefix)
+            prefix_ = std::make_unique<TestPrefix>();
         if (!userReg.empty())
             prefix_->Write("user.reg", userReg);
         qputenv("WINEPREFIX", QByteArray::fromStdString(prefix_->Path().string()));
@@ -163,6 +166,19 @@ private slots:
         QVERIFY(form().bvlColorFrame->isHidden());
         // The pictures were found beside the program: no error at start-up.
         QVERIFY(boxes_->texts().isEmpty());
+    }
+
+    void unusableRegistryFilesAreToldOnceAndStartUpGoesOn()
+    {
+        // A named pipe would block start-up for ever; a folder cannot be read.
+        prefix_ = std::make_unique<TestPrefix>();
+        QCOMPARE(::mkfifo(prefix_->File("user.reg").c_str(), 0600), 0);
+        std::filesystem::create_directory(prefix_->File("system.reg"));
+        Start({}, /*keepPrefix=*/true);
+        QCOMPARE(boxes_->seen().size(), 1);
+        for (const char* file : {"user.reg", "system.reg"})
+            QVERIFY2(boxes_->texts().first().contains(QString::fromStdString(prefix_->File(file).string())), qPrintable(boxes_->texts().first()));
+        QCOMPARE(form().tvPlayers->topLevelItemCount(), 0);
     }
 
     void theTreeShowsGamesVersionsAndProfilesExpanded()

@@ -1,6 +1,7 @@
 // The registry file: whatever user.reg holds, reading it must not fault, and
-// where it is accepted, writing one string value must succeed, read back, and
-// leave every other key and value as it was.
+// where it is accepted, writing one string value and the two binary values a
+// profile keeps ("Char" and "Color", 4 bytes each) must succeed, read back,
+// and leave every other key and value as it was.
 
 #include "platform/registry/registry.h"
 #include "scratchfile.h"
@@ -33,6 +34,21 @@ std::string AsciiFolded(std::string text)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return text;
+}
+
+RegistryValue StringValue(const std::string& text)
+{
+    RegistryValue value{RegistryValueType::String, std::vector<std::uint8_t>(text.begin(), text.end())};
+    value.data.push_back(0);
+    return value;
+}
+
+// Four bytes, least significant first, as a profile stores its numbers.
+RegistryValue BinaryValue(std::uint32_t word)
+{
+    return {RegistryValueType::Binary,
+            {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8),
+             static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 24)}};
 }
 
 // Every key path, breadth first from the root ("" is the root).
@@ -91,6 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     const std::size_t keyPick = input.ConsumeIntegral<std::uint8_t>();
     const std::size_t namePick = input.ConsumeIntegral<std::uint8_t>();
+    const std::uint32_t character = input.ConsumeIntegral<std::uint32_t>();
+    const std::uint32_t colors = input.ConsumeIntegral<std::uint32_t>();
     std::string text;
     for (char c : input.ConsumeRandomLengthString(40))
         text += static_cast<char>(' ' + static_cast<unsigned char>(c) % 95);  // printable ASCII
@@ -106,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Registry registry(prefix);
         paths = KeyPaths(registry);
         names = ValueNamesIn(file);
+        names.insert(names.end(), {"Char", "Color"});
         before = Read(registry, paths, names);
     } catch (const RegistryError&) {
         return 0;  // a file that is not accepted
@@ -117,25 +136,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Overwrite a value that seems to exist, or add a new one.
     const std::string& path = paths[1 + keyPick % (paths.size() - 1)];
     const std::string name = namePick < 128 ? names[namePick % names.size()] : "Fuzz" + std::to_string(namePick);
+    // In the order written: a later value of the same name replaces one before.
+    std::map<std::string, RegistryValue> written;
+    written[AsciiFolded(name)] = StringValue(text);
+    written["char"] = BinaryValue(character);
+    written["color"] = BinaryValue(colors);
     {
         const Registry registry(prefix);
         std::optional<RegistryKey> key = registry.OpenKey(RegistryHive::CurrentUser, path, RegistryAccess::ReadWrite);
         if (!key)
             std::abort();  // a key that was listed cannot be opened
-        key->WriteString(name, text);  // must not throw on an accepted file
+        // None of these may throw on an accepted file.
+        key->WriteString(name, text);
+        key->WriteBinary("Char", written.at("char").data);
+        key->WriteBinary("Color", written.at("color").data);
     }
 
-    RegistryValue written{RegistryValueType::String, std::vector<std::uint8_t>(text.begin(), text.end())};
-    written.data.push_back(0);
     const Registry registry(prefix);
     const Snapshot after = Read(registry, paths, names);
     for (const auto& [where, value] : after) {
-        const bool isWritten = AsciiFolded(where.first) == AsciiFolded(path)
-                               && AsciiFolded(where.second) == AsciiFolded(name);
-        if (!Same(value, isWritten ? std::optional(written) : before.at(where)))
+        const auto change = AsciiFolded(where.first) == AsciiFolded(path) ? written.find(AsciiFolded(where.second))
+                                                                            : written.end();
+        if (!Same(value, change != written.end() ? std::optional(change->second) : before.at(where)))
             std::abort();
     }
-    if (const auto key = registry.OpenKey(RegistryHive::CurrentUser, path); !key || !Same(key->ReadValue(name), written))
+    const auto key = registry.OpenKey(RegistryHive::CurrentUser, path);
+    if (!key)
         std::abort();
+    for (const auto& [folded, value] : written)
+        if (!Same(key->ReadValue(folded), value))
+            std::abort();
     return 0;
 }

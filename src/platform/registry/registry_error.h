@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <stdexcept>
+#include <string>
 
 // A registry operation failed: an unreadable, unparsable or unwritable
 // registry file, a key that no longer exists, a value of an unexpected type,
@@ -15,4 +17,17 @@ public:
 class RegistryInUseError : public RegistryError {
 public:
     using RegistryError::RegistryError;
+};
+
+// The registry file as a whole cannot be used: it cannot be opened or read,
+// it is no regular file (a named pipe, a device, a folder), its links go
+// round in a loop, it is too large, or it is no registry file at all. Unlike
+// a missing key or a value of the wrong type, this is worth telling the
+// user: everything in the file is out of reach. The message names the file.
+class RegistryFileError : public RegistryError {
+public:
+    RegistryFileError(const std::filesystem::path& file, const std::string& why)
+        : RegistryError("The registry file \"" + file.string() + "\" cannot be used: " + why)
+    {
+    }
 };

@@ -20,9 +20,36 @@ constexpr off_t MaximumFileSize = off_t{1} << 30;
 // and replacing it starts over; after this many the write gives up.
 constexpr int ReplaceAttempts = 3;
 
-std::string SystemError(const std::string& what, const std::filesystem::path& file)
+// A failed save, in words for the user, who knows the file by the name in
+// the prefix rather than by its temporary copy.
+RegistryError WriteFailure(const std::filesystem::path& file, const std::string& why)
 {
-    return what + " " + file.string() + ": " + std::strerror(errno);
+    return RegistryError("The registry file \"" + file.string() + "\" cannot be written: " + why);
+}
+
+// Why a file could not be opened or examined, in words for the user.
+std::string OpenFailure(int error)
+{
+    if (error == ELOOP)
+        return "its symbolic links go round in a loop";
+    return std::strerror(error);
+}
+
+// What a file that is not a regular one is, for the refusal's message.
+std::string NotRegular(mode_t mode)
+{
+    const char* kind = S_ISDIR(mode)    ? "a folder"
+                     : S_ISFIFO(mode)   ? "a named pipe (FIFO)"
+                     : S_ISCHR(mode)    ? "a character device"
+                     : S_ISBLK(mode)    ? "a block device"
+                     : S_ISSOCK(mode)   ? "a socket"
+                                        : "of an unknown kind";
+    return std::string("it is ") + kind + ", not a regular file";
+}
+
+std::string TooLarge()
+{
+    return "it is larger than " + std::to_string(MaximumFileSize >> 20) + " MiB";
 }
 
 // Closes a descriptor and removes a temporary file unless released.
@@ -47,7 +74,7 @@ private:
     std::string path_;
 };
 
-void WriteAll(int fd, const std::string& text, const std::string& path)
+void WriteAll(int fd, const std::string& text, const std::filesystem::path& file)
 {
     std::size_t written = 0;
     while (written < text.size()) {
@@ -55,7 +82,7 @@ void WriteAll(int fd, const std::string& text, const std::string& path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw RegistryError(SystemError("cannot write", path));
+            throw WriteFailure(file, std::strerror(errno));
         }
         written += static_cast<std::size_t>(n);
     }
@@ -87,7 +114,7 @@ RegistryHiveFile::Stamp RegistryHiveFile::StampOf(const std::filesystem::path& f
     if (::stat(file.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return Stamp{};
-        throw RegistryError(SystemError("cannot read", file));
+        throw RegistryFileError(file, OpenFailure(errno));
     }
     return FromStat(st);
 }
@@ -101,6 +128,7 @@ RegistryHiveFile::Stamp RegistryHiveFile::FromStat(const struct stat& st)
     stamp.size = st.st_size;
     stamp.modified = st.st_mtim;
     stamp.changed = st.st_ctim;
+    stamp.mode = st.st_mode;
     return stamp;
 }
 
@@ -119,23 +147,29 @@ std::shared_ptr<const WineRegFile> RegistryHiveFile::Load(const Stamp& stamp)
         cachedStamp_ = stamp;
         return cached_;
     }
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    // A named pipe would wait for a writer and a device could be read for
+    // ever: only regular files are opened, and the open itself never waits.
+    // The check after opening covers a file swapped in between.
+    if (!S_ISREG(stamp.mode))
+        throw RegistryFileError(file_, NotRegular(stamp.mode));
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT)
             return Load(Stamp{});
-        throw RegistryError(SystemError("cannot open", file_));
+        throw RegistryFileError(file_, OpenFailure(errno));
     }
     TemporaryFile input(fd, {});
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        throw RegistryError(SystemError("cannot read", file_));
+        throw RegistryFileError(file_, std::strerror(errno));
     if (!S_ISREG(st.st_mode))
-        throw RegistryError("not a regular file: " + file_.string());
+        throw RegistryFileError(file_, NotRegular(st.st_mode));
     if (st.st_size > MaximumFileSize)
-        throw RegistryError("registry file is too large: " + file_.string());
+        throw RegistryFileError(file_, TooLarge());
 
     const Stamp opened = FromStat(st);
 
+    // Bounded even when the file grows while it is read.
     std::string text;
     text.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[1 << 16];
@@ -144,12 +178,12 @@ std::shared_ptr<const WineRegFile> RegistryHiveFile::Load(const Stamp& stamp)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw RegistryError(SystemError("cannot read", file_));
+            throw RegistryFileError(file_, std::strerror(errno));
         }
         if (n == 0)
             break;
         if (text.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(MaximumFileSize))
-            throw RegistryError("registry file is too large: " + file_.string());
+            throw RegistryFileError(file_, TooLarge());
         text.append(buffer, static_cast<std::size_t>(n));
     }
 
@@ -157,7 +191,7 @@ std::shared_ptr<const WineRegFile> RegistryHiveFile::Load(const Stamp& stamp)
         cached_ = std::make_shared<const WineRegFile>(WineRegFile::Parse(std::move(text)));
     } catch (const RegistryError& error) {
         cached_.reset();
-        throw RegistryError(file_.string() + ": " + error.what());
+        throw RegistryFileError(file_, error.what());
     }
     cachedStamp_ = opened;
     return cached_;
@@ -170,7 +204,7 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
     std::error_code error;
     const std::filesystem::path target = std::filesystem::canonical(file_, error);
     if (error)
-        throw RegistryError("cannot write the registry file " + file_.string() + ": " + error.message());
+        throw RegistryFileError(file_, error.value() == ELOOP ? OpenFailure(ELOOP) : error.message());
 
     if (WineServerRunning(file_.parent_path()))
         throw RegistryInUseError("Wine programs of the prefix " + file_.parent_path().string()
@@ -180,7 +214,7 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
         const std::shared_ptr<const WineRegFile> current = Current();
         const Stamp expected = cachedStamp_;
         if (!expected.exists)
-            throw RegistryError("there is no registry file " + file_.string());
+            throw WriteFailure(file_, "it no longer exists");
 
         const std::optional<std::string> text =
             current->TextWithValue(keyPath, name, type, data, std::chrono::system_clock::now());
@@ -197,7 +231,7 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
         if (Replace(target, *text, expected, std::move(changed)))
             return;
     }
-    throw RegistryError("the registry file " + file_.string() + " kept changing while it was written");
+    throw WriteFailure(file_, "it kept changing while it was written");
 }
 
 bool RegistryHiveFile::Replace(const std::filesystem::path& target, const std::string& text,
@@ -205,32 +239,32 @@ bool RegistryHiveFile::Replace(const std::filesystem::path& target, const std::s
 {
     struct stat original {};
     if (::stat(target.c_str(), &original) != 0)
-        throw RegistryError(SystemError("cannot write", target));
+        throw WriteFailure(file_, std::strerror(errno));
     // A file without any write permission is read-only for us too, even
     // where the file system would let the owner replace it.
     if ((original.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-        throw RegistryError("the registry file is read-only: " + target.string());
+        throw WriteFailure(file_, "it is read-only");
 
     std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
-        throw RegistryError(SystemError("cannot create a temporary file next to", target));
+        throw WriteFailure(file_, std::string("no new copy can be made beside it: ") + std::strerror(errno));
     TemporaryFile temporary(fd, pattern);
 
     if (::fchmod(fd, original.st_mode & 07777) != 0)
-        throw RegistryError(SystemError("cannot set the permissions of", pattern));
+        throw WriteFailure(file_, std::string("its new copy cannot take its permissions: ") + std::strerror(errno));
     if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
         // Only root may give a file away; anyone else writes a file that is
         // already their own, so the owner stays the same either way.
     }
-    WriteAll(fd, text, pattern);
+    WriteAll(fd, text, file_);
     if (::fsync(fd) != 0)
-        throw RegistryError(SystemError("cannot flush", pattern));
+        throw WriteFailure(file_, std::string("its new copy cannot be flushed to disk: ") + std::strerror(errno));
 
     if (!(StampOf(target) == expected))
         return false;
     if (::rename(pattern.c_str(), target.c_str()) != 0)
-        throw RegistryError(SystemError("cannot replace", target));
+        throw WriteFailure(file_, std::strerror(errno));
     temporary.KeepFile();
     SyncDirectory(target.parent_path());
 

@@ -23,8 +23,9 @@ public:
     const std::filesystem::path& Path() const { return file_; }
 
     // The file's present content, parsed again only when the file changed
-    // since the last call. A missing file is an empty registry; an
-    // unreadable or damaged one throws RegistryError.
+    // since the last call. A missing file is an empty registry; one that
+    // cannot be used (unreadable, not a regular file, not a registry file)
+    // throws RegistryFileError, at once: nothing here ever waits on a file.
     std::shared_ptr<const WineRegFile> Current();
 
     // Sets one value of an existing key and replaces the file atomically: a
@@ -43,6 +44,7 @@ private:
         off_t size = 0;
         struct timespec modified {};
         struct timespec changed {};
+        mode_t mode = 0;  // not compared: a file of another kind is another file
         bool operator==(const Stamp& other) const;
     };
 

@@ -45,11 +45,14 @@ bool IsProfileKeyName(std::string_view name)
     return name.starts_with(ProfileKeyPrefix);
 }
 
-std::vector<PlayerTreeNode> ReadPlayerTree(const Registry& registry)
+std::vector<PlayerTreeNode> ReadPlayerTree(const Registry& registry, std::optional<RegistryFileError>* unusableFile)
 {
     std::vector<PlayerTreeNode> games;
     try {
         ReadGames(registry, games);
+    } catch (const RegistryFileError& unusable) {
+        if (unusableFile != nullptr)
+            *unusableFile = unusable;
     } catch (const RegistryError&) {
         // The listing ends here; what was found stays.
     }

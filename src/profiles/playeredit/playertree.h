@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/registry/registry_error.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +28,10 @@ bool IsProfileKeyName(std::string_view name);
 
 // The game nodes in the registry's order, with their versions and profiles.
 // A registry that cannot be read ends the listing where it happened, keeping
-// what was found before.
-std::vector<PlayerTreeNode> ReadPlayerTree(const Registry& registry);
+// what was found before; when the trouble is a registry file that cannot be
+// used at all, `unusableFile` (where given) receives it for the user.
+std::vector<PlayerTreeNode> ReadPlayerTree(const Registry& registry,
+                                           std::optional<RegistryFileError>* unusableFile = nullptr);
 
 // The key path of the profile a tree node stands for, given the node's name
 // and its ancestors' from the top (game, version, profile), or nothing for a
