@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -54,38 +53,35 @@ TEST(WineServerLock, WritesAreRefusedWhileTheServerOfThePrefixRuns)
         fs::remove(root);
 }
 
-TEST(WineServerLock, DebiansRecordedServerFolderIsFound)
+TEST(WineServerLock, TheServerIsFoundByTheFolderItWorksInWhereverThatIs)
 {
-    // Debian's Wine makes a folder of its own in the temporary folder and
-    // records its name in the prefix.
+    // The server's temporary folder is its own, unknown to us, and the
+    // prefix's "wineserver" file is a FIFO, which must never be opened.
     TestPrefix prefix;
-    TestPrefix temporary;
-    prefix.Write("user.reg", Profile);
-    prefix.Write("wineserver", "wine-Ab12Cd");
-    const char* oldTmp = std::getenv("TMPDIR");
-    const std::optional<std::string> saved = oldTmp ? std::optional<std::string>(oldTmp) : std::nullopt;
-    ::setenv("TMPDIR", temporary.Path().c_str(), 1);
-    const fs::path folder = temporary.Path() / "wine-Ab12Cd" / ServerFolder(prefix.Path());
-    fs::create_directories(folder);
-    ExpectWritesRefusedWhileLocked(prefix, folder / "lock");
-    if (saved)
-        ::setenv("TMPDIR", saved->c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
-
-    // The lock of another prefix's server does not count.
     TestPrefix other;
-    const fs::path otherLock = temporary.Path() / "wine-Ab12Cd" / ServerFolder(other.Path()) / "lock";
-    fs::create_directories(otherLock.parent_path());
-    LockHolder otherServer(otherLock);
-    ASSERT_TRUE(otherServer.Locked());
-    EXPECT_FALSE(WineServerRunning(prefix.Path()));
-    // A recorded name is a plain name: one leading elsewhere, here to that
-    // other server's folder, is not followed.
-    other.Write("wineserver", "../" + temporary.Path().filename().string() + "/wine-Ab12Cd");
-    EXPECT_FALSE(WineServerRunning(other.Path()));
-    other.Write("wineserver", temporary.Path().string() + "/wine-Ab12Cd");
-    EXPECT_FALSE(WineServerRunning(other.Path()));
+    TestPrefix serversTemporary;
+    prefix.Write("user.reg", Profile);
+    ASSERT_EQ(::mkfifo(prefix.File("wineserver").c_str(), 0600), 0);
+    const fs::path ours = serversTemporary.Path() / "wine-Ab12Cd" / ServerFolder(prefix.Path());
+    const fs::path others = serversTemporary.Path() / "wine-Ab12Cd" / ServerFolder(other.Path());
+
+    struct Case {
+        const char* what;
+        fs::path folder;
+        bool takesLock;
+        bool running;
+    };
+    for (const Case& c : {Case{"a process in the folder, not holding its lock", ours, false, false},
+                          Case{"another prefix's server", others, true, false},
+                          Case{"the prefix's server", ours, true, true}}) {
+        SCOPED_TRACE(c.what);
+        fs::create_directories(c.folder);
+        LockHolder process(c.folder / "lock", c.takesLock);
+        ASSERT_TRUE(process.Locked());
+        EXPECT_EQ(WineServerRunning(prefix.Path()), c.running);
+        EXPECT_EQ(WineServerProcesses(prefix.Path()).size(), c.running ? 1u : 0u);
+    }
+    ExpectWritesRefusedWhileLocked(prefix, ours / "lock");
 }
 
 } // namespace

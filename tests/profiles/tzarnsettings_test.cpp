@@ -1,9 +1,11 @@
 #include "profiles/tzarnsettings.h"
 #include "platform/registry_testprefix.h"
-#include "platform/wineserver_lockholder.h"
+#include "support/privatemount.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <regex>
 #include <sys/stat.h>
 
@@ -156,32 +158,66 @@ TEST(TZarnSettings, SaveWritesTheProfileAndNothingElse)
     EXPECT_EQ(Seen(reloaded), (Profile{"J\xFCrgen \xA9 \x80", 61, {0, 255, 72, 255}}));
 }
 
-TEST(TZarnSettings, SaveNeverCreatesAKeyAndAbsorbsRegistryFailures)
+// Loads the profile from `before`, changes its name, lets `spoil` make the
+// file unwritable and expects a save that says which file and why, and
+// leaves both the file and the edit as they were.
+void ExpectSaveFails(const TestPrefix& prefix, const std::string& before, const std::function<void()>& spoil,
+                     const std::string& reason)
 {
-    TestPrefix prefix;
-    prefix.Write("user.reg", UserReg(""));
+    prefix.Write("user.reg", before);
     TZarnSettings settings{Registry(prefix.Path())};
     settings.KeyPath = PlayerPath;
     settings.Load();
-    settings.SetName("Lost");
-
-    // The key was deleted since it was loaded.
-    const std::string withoutKey = UserRegHeader() + "\n[Software\\\\Krell Playware\\\\Zarn Tumblewick 2] 1\n";
-    prefix.Write("user.reg", withoutKey);
-    settings.Save();
-    EXPECT_FALSE(settings.Modified());
-    EXPECT_EQ(prefix.Read("user.reg"), withoutKey);
-
-    // A read-only file and a file that is not a registry file are left alone.
-    for (const std::string& text : {UserReg(""), "REGEDIT4\n" + UserReg("")}) {
-        prefix.Write("user.reg", text);
-        ASSERT_EQ(::chmod(prefix.File("user.reg").c_str(), text.starts_with("REGEDIT") ? 0644 : 0444), 0);
-        settings.SetName(settings.Name() + "x");
+    settings.SetName("Changed");
+    spoil();
+    const std::string spoilt = prefix.Read("user.reg");
+    try {
         settings.Save();
-        EXPECT_FALSE(settings.Modified());
-        EXPECT_EQ(prefix.Read("user.reg"), text);
-        ASSERT_EQ(::chmod(prefix.File("user.reg").c_str(), 0644), 0);
+        ADD_FAILURE() << "the save was reported as done";
+    } catch (const TProfileSaveError& error) {
+        EXPECT_EQ(error.File(), prefix.File("user.reg"));
+        EXPECT_NE(error.Reason().find(reason), std::string::npos) << error.Reason();
+        EXPECT_NE(std::string(error.what()).find("\"" + prefix.File("user.reg").string() + "\""), std::string::npos);
     }
+    EXPECT_TRUE(settings.Modified());
+    EXPECT_EQ(settings.Name(), "Changed");
+    EXPECT_EQ(prefix.Read("user.reg"), spoilt);
+}
+
+TEST(TZarnSettings, ASaveThatDoesNotReachTheFileSaysWhyAndKeepsTheEdit)
+{
+    const std::string withoutKey = UserRegHeader() + "\n[Software\\\\Krell Playware\\\\Zarn Tumblewick 2] 1\n";
+    struct Case {
+        const char* what;
+        std::function<void(const TestPrefix&)> spoil;
+        std::string reason;
+    };
+    const std::vector<Case> cases{
+        {"the key was deleted since it was loaded", [&](const TestPrefix& p) { p.Write("user.reg", withoutKey); },
+         "\"" + PlayerPath + "\" does not exist"},
+        {"the file is read-only", [](const TestPrefix& p) { ::chmod(p.File("user.reg").c_str(), 0444); }, "read-only"},
+        {"the file is no registry file any more",
+         [](const TestPrefix& p) { p.Write("user.reg", "REGEDIT4\n" + UserReg("")); }, "not a Wine registry file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestPrefix prefix;
+        ExpectSaveFails(prefix, UserReg(""), [&] { c.spoil(prefix); }, c.reason);
+    }
+}
+
+TEST(TZarnSettings, ASaveOntoAFullDiskSaysSoAndKeepsTheEdit)
+{
+    // The new file is written beside the old one: a disk that holds the old
+    // one but not both is full for the save.
+    TestPrefix prefix;
+    PrivateMount disk = PrivateMount::SmallFileSystem(prefix.Path(), 64 * 1024);
+    if (!disk.Made())
+        GTEST_SKIP() << disk.WhyNot();
+    const std::string before = UserReg("") + "\n[Filler] 1\n\"Text\"=\"" + std::string(40 * 1024, 'x') + "\"\n";
+    ExpectSaveFails(prefix, before, [] {}, std::strerror(ENOSPC));
+    EXPECT_EQ(std::distance(fs::directory_iterator(prefix.Path()), fs::directory_iterator()), 1)
+        << "a temporary file was left behind";
 }
 
 TEST(TZarnSettings, AMalformedLineElsewhereLosesNoProfileAndSurvivesASave)
@@ -200,42 +236,6 @@ TEST(TZarnSettings, AMalformedLineElsewhereLosesNoProfileAndSurvivesASave)
     const std::string expected =
         UserReg("\"Char\"=hex:59,00,00,00\n" + damage + "\"Color\"=hex:10,18,20,28\n\"Name\"=\"Pockz\"\n");
     EXPECT_EQ(MaskPlayerStamps(prefix.Read("user.reg")), MaskPlayerStamps(expected));
-}
-
-TEST(TZarnSettings, NothingIsSavedWhileWineRunsInThePrefix)
-{
-    TestPrefix prefix;
-    TestPrefix temporary;
-    const std::string before = UserReg("\"Name\"=\"Old\"\n");
-    prefix.Write("user.reg", before);
-    prefix.Write("wineserver", "wine-Zq9");
-    ASSERT_EQ(::setenv("TMPDIR", temporary.Path().c_str(), 1), 0);
-    const fs::path lock = temporary.Path() / "wine-Zq9" / ServerFolder(prefix.Path()) / "lock";
-    fs::create_directories(lock.parent_path());
-
-    TZarnSettings settings{Registry(prefix.Path())};
-    settings.KeyPath = PlayerPath;
-    settings.Load();
-    settings.SetName("New");
-    {
-        LockHolder wineserver(lock);
-        ASSERT_TRUE(wineserver.Locked());
-        try {
-            settings.Save();
-            ADD_FAILURE() << "Save did not report the running Wine";
-        } catch (const TWineRunningException& error) {
-            EXPECT_EQ(error.Prefix(), prefix.Path());
-            EXPECT_NE(std::string(error.what()).find("\"" + prefix.Path().string() + "\""), std::string::npos);
-        }
-        EXPECT_EQ(prefix.Read("user.reg"), before);
-        EXPECT_TRUE(settings.Modified());
-        EXPECT_EQ(settings.Name(), "New");
-    }
-    // Once Wine has ended, the same edit saves.
-    settings.Save();
-    EXPECT_FALSE(settings.Modified());
-    EXPECT_NE(prefix.Read("user.reg").find("\"Name\"=\"New\""), std::string::npos);
-    ::unsetenv("TMPDIR");
 }
 
 } // namespace

@@ -47,7 +47,16 @@ private:
     std::string path_;
 };
 
-void WriteAll(int fd, const std::string& text, const std::string& path)
+// The reason of a failed write of `file`: what was being done, then the
+// system's error text.
+RegistryError WriteError(const std::filesystem::path& file, const std::string& doing)
+{
+    const std::string systemText = std::strerror(errno);
+    return RegistryError(file, doing.empty() ? systemText : doing + ": " + systemText);
+}
+
+// Writes the new text of `file` into its temporary copy `fd`.
+void WriteAll(int fd, const std::string& text, const std::filesystem::path& file)
 {
     std::size_t written = 0;
     while (written < text.size()) {
@@ -55,7 +64,7 @@ void WriteAll(int fd, const std::string& text, const std::string& path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw RegistryError(SystemError("cannot write", path));
+            throw WriteError(file, "");
         }
         written += static_cast<std::size_t>(n);
     }
@@ -170,34 +179,41 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
     std::error_code error;
     const std::filesystem::path target = std::filesystem::canonical(file_, error);
     if (error)
-        throw RegistryError("cannot write the registry file " + file_.string() + ": " + error.message());
+        throw RegistryError(file_, error.message());
 
     if (WineServerRunning(file_.parent_path()))
-        throw RegistryInUseError("Wine programs of the prefix " + file_.parent_path().string()
-                                 + " are running; their registry would overwrite the change");
+        throw RegistryInUseError(file_, "Wine programs of the prefix " + file_.parent_path().string()
+                                            + " are running; their registry would overwrite the change");
 
-    for (int attempt = 0; attempt < ReplaceAttempts; ++attempt) {
-        const std::shared_ptr<const WineRegFile> current = Current();
-        const Stamp expected = cachedStamp_;
-        if (!expected.exists)
-            throw RegistryError("there is no registry file " + file_.string());
+    try {
+        for (int attempt = 0; attempt < ReplaceAttempts; ++attempt) {
+            const std::shared_ptr<const WineRegFile> current = Current();
+            const Stamp expected = cachedStamp_;
+            if (!expected.exists)
+                throw RegistryError(file_, "the file does not exist");
 
-        const std::optional<std::string> text =
-            current->TextWithValue(keyPath, name, type, data, std::chrono::system_clock::now());
-        if (!text)
-            return;
+            const std::optional<std::string> text =
+                current->TextWithValue(keyPath, name, type, data, std::chrono::system_clock::now());
+            if (!text)
+                return;
 
-        // Never write what could not be read back.
-        auto changed = std::make_shared<const WineRegFile>(WineRegFile::Parse(*text));
-        const WineRegFile::Node* key = changed->FindKey(keyPath);
-        const WineRegFile::Value* value = key ? changed->FindValue(*key, name) : nullptr;
-        if (value == nullptr || value->type != type || value->data != data)
-            throw RegistryError("internal error: the changed registry file does not read back");
+            // Never write what could not be read back.
+            auto changed = std::make_shared<const WineRegFile>(WineRegFile::Parse(*text));
+            const WineRegFile::Node* key = changed->FindKey(keyPath);
+            const WineRegFile::Value* value = key ? changed->FindValue(*key, name) : nullptr;
+            if (value == nullptr || value->type != type || value->data != data)
+                throw RegistryError(file_, "internal error: the changed registry file does not read back");
 
-        if (Replace(target, *text, expected, std::move(changed)))
-            return;
+            if (Replace(target, *text, expected, std::move(changed)))
+                return;
+        }
+    } catch (const RegistryError& failure) {
+        // Every failure of a write names the file it was meant for.
+        if (failure.File().empty())
+            throw RegistryError(file_, failure.Reason());
+        throw;
     }
-    throw RegistryError("the registry file " + file_.string() + " kept changing while it was written");
+    throw RegistryError(file_, "it kept changing while it was written");
 }
 
 bool RegistryHiveFile::Replace(const std::filesystem::path& target, const std::string& text,
@@ -205,32 +221,34 @@ bool RegistryHiveFile::Replace(const std::filesystem::path& target, const std::s
 {
     struct stat original {};
     if (::stat(target.c_str(), &original) != 0)
-        throw RegistryError(SystemError("cannot write", target));
+        throw WriteError(file_, "");
     // A file without any write permission is read-only for us too, even
     // where the file system would let the owner replace it.
-    if ((original.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
-        throw RegistryError("the registry file is read-only: " + target.string());
+    if ((original.st_mode & 0222) == 0)
+        throw RegistryError(file_, "the file is read-only");
+    if (::access(target.c_str(), W_OK) != 0)
+        throw WriteError(file_, "");
 
     std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
-        throw RegistryError(SystemError("cannot create a temporary file next to", target));
+        throw WriteError(file_, "cannot make a temporary file beside it");
     TemporaryFile temporary(fd, pattern);
 
     if (::fchmod(fd, original.st_mode & 07777) != 0)
-        throw RegistryError(SystemError("cannot set the permissions of", pattern));
+        throw WriteError(file_, "cannot give its permissions to the temporary file");
     if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
         // Only root may give a file away; anyone else writes a file that is
         // already their own, so the owner stays the same either way.
     }
-    WriteAll(fd, text, pattern);
+    WriteAll(fd, text, file_);
     if (::fsync(fd) != 0)
-        throw RegistryError(SystemError("cannot flush", pattern));
+        throw WriteError(file_, "");
 
     if (!(StampOf(target) == expected))
         return false;
     if (::rename(pattern.c_str(), target.c_str()) != 0)
-        throw RegistryError(SystemError("cannot replace", target));
+        throw WriteError(file_, "cannot replace it");
     temporary.KeepFile();
     SyncDirectory(target.parent_path());
 
