@@ -10,6 +10,7 @@
 #include "profiles/tfrmpalette.h"
 #include "profiles/tzarnsettings.h"
 #include "support/messageboxwatcher.h"
+#include "support/privatemount.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
 
@@ -19,6 +20,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
+
+#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -58,6 +62,7 @@ class PlayerEditTest : public QObject {
 private:
     TempIni ini_;
     std::unique_ptr<TestPrefix> prefix_;
+    TestPrefix serversTemporary_;
     MainWindows windows_;
     std::unique_ptr<MessageBoxWatcher> boxes_;
 
@@ -360,40 +365,68 @@ private slots:
         QVERIFY(!form().btSaveSettings->isEnabled());
     }
 
-    void whileWineRunsAChangedProfileIsKept()
+    void aSaveThatCannotBeDoneIsSaidAndKeepsTheEdit()
     {
-        Start(SampleUserReg());
-        TestPrefix temporary;
-        prefix_->Write("wineserver", "wine-Zq9");
-        qputenv("TMPDIR", QByteArray::fromStdString(temporary.Path().string()));
-        const std::filesystem::path lock = temporary.Path() / "wine-Zq9" / ServerFolder(prefix_->Path()) / "lock";
-        std::filesystem::create_directories(lock.parent_path());
-        const std::string before = prefix_->Read("user.reg");
+        struct Case {
+            const char* what;
+            // Keeps saves from the file while the result lives.
+            std::function<std::shared_ptr<void>()> block;
+            std::function<QStringList()> said;
+            QMessageBox::Icon icon;
+        };
+        const std::vector<Case> cases{
+            {"a read-only user.reg",
+             [this]() -> std::shared_ptr<void> {
+                 // Really read-only, even for root, where a mount of our own
+                 // can be had; else without write permission.
+                 const std::filesystem::path file = prefix_->File("user.reg");
+                 auto mount = std::make_shared<PrivateMount>(PrivateMount::ReadOnly(file));
+                 if (mount->Made())
+                     return mount;
+                 qInfo() << "without write permission instead:" << mount->WhyNot().c_str();
+                 ::chmod(file.c_str(), 0444);
+                 return std::shared_ptr<void>(nullptr, [file](void*) { ::chmod(file.c_str(), 0644); });
+             },
+             [this] { return QStringList{QString::fromStdString(prefix_->File("user.reg").string()), "read-only"}; },
+             QMessageBox::Critical},
+            {"Wine running in the prefix, its temporary folder unknown to us",
+             [this]() -> std::shared_ptr<void> {
+                 const std::filesystem::path lock = serversTemporary_.Path() / "wine-Zq9" / ServerFolder(prefix_->Path()) / "lock";
+                 std::filesystem::create_directories(lock.parent_path());
+                 return std::make_shared<LockHolder>(lock);
+             },
+             [this] { return QStringList{QString::fromStdString(prefix_->Path().string()), "wineserver -k"}; },
+             QMessageBox::NoIcon},
+        };
+        for (const Case& c : cases) {
+            qInfo() << c.what;
+            Start(SampleUserReg());
+            ClickAndLoad(Profile("Player1"));
+            Type(form().edZarnName, "s");
+            const std::string before = prefix_->Read("user.reg");
+            {
+                const std::shared_ptr<void> blocked = c.block();
+                QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
+                QCOMPARE(boxes_->seen().size(), 1);
+                for (const QString& part : c.said())
+                    QVERIFY2(boxes_->texts().first().contains(part, Qt::CaseInsensitive), qPrintable(boxes_->texts().first()));
+                QCOMPARE(boxes_->seen().first().icon, c.icon);
+                QVERIFY(form().btSaveSettings->isEnabled());
 
-        ClickAndLoad(Profile("Player1"));
-        Type(form().edZarnName, "s");
-        {
-            LockHolder wineserver(lock);
-            QVERIFY(wineserver.Locked());
+                // Yes cannot save now, so the changed profile stays chosen.
+                boxes_->AnswerWith(QMessageBox::Yes);
+                Click(Profile("Player2"));
+                QCOMPARE(boxes_->texts().mid(1), (QStringList{"Save changes?", boxes_->texts().first()}));
+                QCOMPARE(form().tvPlayers->currentItem(), Profile("Player1"));
+                QCOMPARE(form().edZarnName->text(), QStringLiteral("Wickys"));
+                QVERIFY(form().Settings->Modified());
+                QCOMPARE(prefix_->Read("user.reg"), before);
+            }
             QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
-            QCOMPARE(boxes_->seen().size(), 1);
-            QVERIFY(boxes_->texts().first().contains(QString::fromStdString(prefix_->Path().string())));
-            QVERIFY(form().btSaveSettings->isEnabled());
-
-            // Yes cannot save now, so the changed profile stays chosen.
-            boxes_->AnswerWith(QMessageBox::Yes);
-            Click(Profile("Player2"));
-            QCOMPARE(boxes_->texts().mid(1, 1), QStringList{"Save changes?"});
+            QCOMPARE(Stored("Player1").Name(), std::string("Wickys"));
+            QVERIFY(!form().btSaveSettings->isEnabled());
             QCOMPARE(boxes_->seen().size(), 3);
-            QCOMPARE(form().tvPlayers->currentItem(), Profile("Player1"));
-            QCOMPARE(form().edZarnName->text(), QStringLiteral("Wickys"));
-            QVERIFY(form().Settings->Modified());
-            QCOMPARE(prefix_->Read("user.reg"), before);
         }
-        qunsetenv("TMPDIR");
-        QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
-        QCOMPARE(Stored("Player1").Name(), std::string("Wickys"));
-        QVERIFY(!form().btSaveSettings->isEnabled());
     }
 
     void withoutItsPictureTheProfileStillLoads()
