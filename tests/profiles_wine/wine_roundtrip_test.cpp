@@ -2,6 +2,7 @@
 // them, and the reverse. The test makes a fresh Wine prefix of its own once
 // for all its cases and asks Wine's own "reg" tool.
 #include "childprocess.h"
+#include "platform/registry/wine_programs.h"
 #include "profiles/tzarnsettings.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -165,19 +167,31 @@ TEST_F(WineRoundTrip, WeLoadTheProfileWineWrites)
     EXPECT_EQ(settings.GetColor(1), 0);
 }
 
-TEST_F(WineRoundTrip, NothingIsSavedWhileWinesServerRunsForThePrefix)
+TEST_F(WineRoundTrip, NothingIsSavedWhileAWineProgramRunsAndTheRefusalNamesIt)
 {
     RegAdd("Player4", {"/v", "Name", "/t", "REG_SZ", "/d", "Before"});
     WaitForWineToEnd();
-    const auto server = Wine({"wineserver", "-p"}, 60s);
-    ASSERT_TRUE(server);
+    // A console program that runs until its input ends, which is at most a
+    // minute later, or until Wine is ended below.
+    ASSERT_TRUE(Wine({"sh", "-c", "(sleep 60 | wine cmd) </dev/null >/dev/null 2>&1 &"}, 30s));
+    std::vector<std::string> programs;
+    for (const auto deadline = std::chrono::steady_clock::now() + 60s;
+         programs != std::vector<std::string>{"cmd.exe"} && std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(100ms))
+        programs = WineProgramsOfPrefix(prefix_);
+    EXPECT_EQ(programs, std::vector<std::string>{"cmd.exe"});
 
     TZarnSettings settings{Registry(prefix_)};
     settings.KeyPath = ProfilePaths + "Player4";
     settings.Load();
     settings.SetName("During");
-    EXPECT_TRUE(Registry(prefix_).InUseByWine());
-    EXPECT_THROW(settings.Save(), TWineRunningException);
+    try {
+        settings.Save();
+        ADD_FAILURE() << "saved while Wine ran";
+    } catch (const TWineRunningException& error) {
+        EXPECT_EQ(error.Programs(), std::vector<std::string>{"cmd.exe"});
+        EXPECT_NE(std::string(error.what()).find("Close cmd.exe,"), std::string::npos) << error.what();
+    }
     EXPECT_TRUE(settings.Modified());
 
     Wine({"wineserver", "-k"}, 30s);

@@ -12,10 +12,10 @@
 namespace {
 
 // Programs Wine starts by itself next to the user's; they end when the
-// user's programs have ended.
-constexpr std::array<std::string_view, 8> BackgroundPrograms{
-    "services.exe", "winedevice.exe", "plugplay.exe", "svchost.exe",
-    "rpcss.exe",    "conhost.exe",    "start.exe",    "winemenubuilder.exe"};
+// user's programs have ended, or soon after they started.
+constexpr std::array<std::string_view, 9> BackgroundPrograms{
+    "services.exe", "winedevice.exe", "plugplay.exe",        "svchost.exe", "rpcss.exe",
+    "conhost.exe",  "start.exe",      "winemenubuilder.exe", "wineboot.exe"};
 
 std::string Lower(std::string_view text)
 {
@@ -49,12 +49,13 @@ bool IsWineProcess(pid_t pid)
 }
 
 // The Windows program a Wine process runs, or nothing for Wine's own
-// background programs. Wine puts the program's Windows path first on the
-// command line.
+// background programs and for a process still starting. Wine puts the
+// program's Windows path first on the command line once it runs it; until
+// then the Unix loader stands there.
 std::optional<std::string> ProgramName(pid_t pid)
 {
     const std::vector<std::string> arguments = ProcessArguments(pid);
-    if (arguments.empty() || arguments[0].empty())
+    if (arguments.empty() || arguments[0].find('\\') == std::string::npos)
         return std::nullopt;
     const std::string name = FileName(arguments[0]);
     const std::string lower = Lower(name);
