@@ -10,7 +10,6 @@
 #include "profiles/tfrmpalette.h"
 #include "profiles/tzarnsettings.h"
 #include "support/messageboxwatcher.h"
-#include "support/privatemount.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
 
@@ -20,9 +19,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
-
-#include <functional>
-#include <sys/stat.h>
+#include <sched.h>
+#include <sys/mount.h>
 
 namespace {
 
@@ -45,6 +43,16 @@ std::string SampleUserReg()
              "\n[Software\\\\Krell Playware\\\\zarn tumblewick 2\\\\1.24\\\\Player1] 1700000006\n";
 }
 
+// Mounts a file system of `bytes` bytes on `folder`, seen only by this
+// process, so that a full disk is real even for root; says why it could not.
+std::string MountSmallFileSystem(const std::filesystem::path& folder, std::size_t bytes)
+{
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || ::mount("tmpfs", folder.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) != 0)
+        return std::string("a full disk needs a mount namespace of our own: ") + std::strerror(errno);
+    return {};
+}
+
 QImage Picture(const QLabel* label)
 {
     return label->pixmap().toImage();
@@ -62,7 +70,6 @@ class PlayerEditTest : public QObject {
 private:
     TempIni ini_;
     std::unique_ptr<TestPrefix> prefix_;
-    TestPrefix serversTemporary_;
     MainWindows windows_;
     std::unique_ptr<MessageBoxWatcher> boxes_;
 
@@ -365,68 +372,70 @@ private slots:
         QVERIFY(!form().btSaveSettings->isEnabled());
     }
 
-    void aSaveThatCannotBeDoneIsSaidAndKeepsTheEdit()
+    void whileWineRunsAChangedProfileIsKept()
     {
-        struct Case {
-            const char* what;
-            // Keeps saves from the file while the result lives.
-            std::function<std::shared_ptr<void>()> block;
-            std::function<QStringList()> said;
-            QMessageBox::Icon icon;
-        };
-        const std::vector<Case> cases{
-            {"a read-only user.reg",
-             [this]() -> std::shared_ptr<void> {
-                 // Really read-only, even for root, where a mount of our own
-                 // can be had; else without write permission.
-                 const std::filesystem::path file = prefix_->File("user.reg");
-                 auto mount = std::make_shared<PrivateMount>(PrivateMount::ReadOnly(file));
-                 if (mount->Made())
-                     return mount;
-                 qInfo() << "without write permission instead:" << mount->WhyNot().c_str();
-                 ::chmod(file.c_str(), 0444);
-                 return std::shared_ptr<void>(nullptr, [file](void*) { ::chmod(file.c_str(), 0644); });
-             },
-             [this] { return QStringList{QString::fromStdString(prefix_->File("user.reg").string()), "read-only"}; },
-             QMessageBox::Critical},
-            {"Wine running in the prefix, its temporary folder unknown to us",
-             [this]() -> std::shared_ptr<void> {
-                 const std::filesystem::path lock = serversTemporary_.Path() / "wine-Zq9" / ServerFolder(prefix_->Path()) / "lock";
-                 std::filesystem::create_directories(lock.parent_path());
-                 return std::make_shared<LockHolder>(lock);
-             },
-             [this] { return QStringList{QString::fromStdString(prefix_->Path().string()), "wineserver -k"}; },
-             QMessageBox::NoIcon},
-        };
-        for (const Case& c : cases) {
-            qInfo() << c.what;
-            Start(SampleUserReg());
-            ClickAndLoad(Profile("Player1"));
-            Type(form().edZarnName, "s");
-            const std::string before = prefix_->Read("user.reg");
-            {
-                const std::shared_ptr<void> blocked = c.block();
-                QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
-                QCOMPARE(boxes_->seen().size(), 1);
-                for (const QString& part : c.said())
-                    QVERIFY2(boxes_->texts().first().contains(part, Qt::CaseInsensitive), qPrintable(boxes_->texts().first()));
-                QCOMPARE(boxes_->seen().first().icon, c.icon);
-                QVERIFY(form().btSaveSettings->isEnabled());
+        Start(SampleUserReg());
+        TestPrefix temporary;
+        prefix_->Write("wineserver", "wine-Zq9");
+        qputenv("TMPDIR", QByteArray::fromStdString(temporary.Path().string()));
+        const std::filesystem::path lock = temporary.Path() / "wine-Zq9" / ServerFolder(prefix_->Path()) / "lock";
+        std::filesystem::create_directories(lock.parent_path());
+        const std::string before = prefix_->Read("user.reg");
 
-                // Yes cannot save now, so the changed profile stays chosen.
-                boxes_->AnswerWith(QMessageBox::Yes);
-                Click(Profile("Player2"));
-                QCOMPARE(boxes_->texts().mid(1), (QStringList{"Save changes?", boxes_->texts().first()}));
-                QCOMPARE(form().tvPlayers->currentItem(), Profile("Player1"));
-                QCOMPARE(form().edZarnName->text(), QStringLiteral("Wickys"));
-                QVERIFY(form().Settings->Modified());
-                QCOMPARE(prefix_->Read("user.reg"), before);
-            }
+        ClickAndLoad(Profile("Player1"));
+        Type(form().edZarnName, "s");
+        {
+            LockHolder wineserver(lock);
+            QVERIFY(wineserver.Locked());
             QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
-            QCOMPARE(Stored("Player1").Name(), std::string("Wickys"));
-            QVERIFY(!form().btSaveSettings->isEnabled());
+            QCOMPARE(boxes_->seen().size(), 1);
+            QVERIFY(boxes_->texts().first().contains(QString::fromStdString(prefix_->Path().string())));
+            QVERIFY(form().btSaveSettings->isEnabled());
+
+            // Yes cannot save now, so the changed profile stays chosen.
+            boxes_->AnswerWith(QMessageBox::Yes);
+            Click(Profile("Player2"));
+            QCOMPARE(boxes_->texts().mid(1, 1), QStringList{"Save changes?"});
             QCOMPARE(boxes_->seen().size(), 3);
+            QCOMPARE(form().tvPlayers->currentItem(), Profile("Player1"));
+            QCOMPARE(form().edZarnName->text(), QStringLiteral("Wickys"));
+            QVERIFY(form().Settings->Modified());
+            QCOMPARE(prefix_->Read("user.reg"), before);
         }
+        qunsetenv("TMPDIR");
+        QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
+        QCOMPARE(Stored("Player1").Name(), std::string("Wickys"));
+        QVERIFY(!form().btSaveSettings->isEnabled());
+    }
+
+    void aSaveOntoAFullDiskIsSaidAndKeepsTheEdit()
+    {
+        Start(SampleUserReg());
+        ClickAndLoad(Profile("Player1"));
+        Type(form().edZarnName, "s");
+        // The new file is written beside the old one: a disk that holds the
+        // old one but not both is full for the save.
+        if (const std::string whyNot = MountSmallFileSystem(prefix_->Path(), 65536); !whyNot.empty())
+            QSKIP(whyNot.c_str());
+        const std::string before = SampleUserReg() + "\n[Filler] 1\n\"Text\"=\"" + std::string(40000, 'x') + "\"\n";
+        prefix_->Write("user.reg", before);
+
+        QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
+        QCOMPARE(boxes_->seen().size(), 1);
+        const QString said = boxes_->texts().first();
+        QVERIFY2(said.contains(QString::fromStdString(prefix_->File("user.reg").string())), qPrintable(said));
+        QVERIFY2(said.contains(std::strerror(ENOSPC)), qPrintable(said));
+        QVERIFY(form().btSaveSettings->isEnabled());
+
+        // Yes cannot save now, so the changed profile stays chosen.
+        boxes_->AnswerWith(QMessageBox::Yes);
+        Click(Profile("Player2"));
+        QCOMPARE(boxes_->texts().mid(1), (QStringList{"Save changes?", said}));
+        QCOMPARE(form().tvPlayers->currentItem(), Profile("Player1"));
+        QCOMPARE(form().edZarnName->text(), QStringLiteral("Wickys"));
+        QCOMPARE(prefix_->Read("user.reg"), before);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(prefix_->Path()), {}), 1);
+        ::umount2(prefix_->Path().c_str(), MNT_DETACH);
     }
 
     void withoutItsPictureTheProfileStillLoads()

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -55,33 +54,24 @@ TEST(WineServerLock, WritesAreRefusedWhileTheServerOfThePrefixRuns)
 
 TEST(WineServerLock, TheServerIsFoundByTheFolderItWorksInWhereverThatIs)
 {
-    // The server's temporary folder is its own, unknown to us, and the
-    // prefix's "wineserver" file is a FIFO, which must never be opened.
+    // A temporary folder of the server's own, unknown to us.
     TestPrefix prefix;
-    TestPrefix other;
-    TestPrefix serversTemporary;
+    TestPrefix temporary;
     prefix.Write("user.reg", Profile);
-    ASSERT_EQ(::mkfifo(prefix.File("wineserver").c_str(), 0600), 0);
-    const fs::path ours = serversTemporary.Path() / "wine-Ab12Cd" / ServerFolder(prefix.Path());
-    const fs::path others = serversTemporary.Path() / "wine-Ab12Cd" / ServerFolder(other.Path());
+    const fs::path folder = temporary.Path() / "wine-Ab12Cd" / ServerFolder(prefix.Path());
+    fs::create_directories(folder);
+    ExpectWritesRefusedWhileLocked(prefix, folder / "lock");
 
-    struct Case {
-        const char* what;
-        fs::path folder;
-        bool takesLock;
-        bool running;
-    };
-    for (const Case& c : {Case{"a process in the folder, not holding its lock", ours, false, false},
-                          Case{"another prefix's server", others, true, false},
-                          Case{"the prefix's server", ours, true, true}}) {
-        SCOPED_TRACE(c.what);
-        fs::create_directories(c.folder);
-        LockHolder process(c.folder / "lock", c.takesLock);
-        ASSERT_TRUE(process.Locked());
-        EXPECT_EQ(WineServerRunning(prefix.Path()), c.running);
-        EXPECT_EQ(WineServerProcesses(prefix.Path()).size(), c.running ? 1u : 0u);
-    }
-    ExpectWritesRefusedWhileLocked(prefix, ours / "lock");
+    // Neither a process in the folder without its lock nor another
+    // prefix's server counts.
+    LockHolder idle(folder / "lock", false);
+    TestPrefix other;
+    const fs::path otherLock = temporary.Path() / "wine-Ab12Cd" / ServerFolder(other.Path()) / "lock";
+    fs::create_directories(otherLock.parent_path());
+    LockHolder otherServer(otherLock);
+    ASSERT_TRUE(idle.Locked() && otherServer.Locked());
+    EXPECT_FALSE(WineServerRunning(prefix.Path()));
+    EXPECT_TRUE(WineServerRunning(other.Path()));
 }
 
 } // namespace

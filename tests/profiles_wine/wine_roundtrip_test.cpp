@@ -174,12 +174,9 @@ TEST_F(WineRoundTrip, NothingIsSavedWhileAWineProgramRunsAndTheRefusalNamesIt)
     // A console program that runs until its input ends, which is at most a
     // minute later, or until Wine is ended below.
     ASSERT_TRUE(Wine({"sh", "-c", "(sleep 60 | wine cmd) </dev/null >/dev/null 2>&1 &"}, 30s));
-    std::vector<std::string> programs;
     for (const auto deadline = std::chrono::steady_clock::now() + 60s;
-         programs != std::vector<std::string>{"cmd.exe"} && std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(100ms))
-        programs = WineProgramsOfPrefix(prefix_);
-    EXPECT_EQ(programs, std::vector<std::string>{"cmd.exe"});
+         WineProgramsOfPrefix(prefix_) != std::vector<std::string>{"cmd.exe"} && std::chrono::steady_clock::now() < deadline;)
+        std::this_thread::sleep_for(100ms);
 
     TZarnSettings settings{Registry(prefix_)};
     settings.KeyPath = ProfilePaths + "Player4";
@@ -189,7 +186,6 @@ TEST_F(WineRoundTrip, NothingIsSavedWhileAWineProgramRunsAndTheRefusalNamesIt)
         settings.Save();
         ADD_FAILURE() << "saved while Wine ran";
     } catch (const TWineRunningException& error) {
-        EXPECT_EQ(error.Programs(), std::vector<std::string>{"cmd.exe"});
         EXPECT_NE(std::string(error.what()).find("Close cmd.exe,"), std::string::npos) << error.what();
     }
     EXPECT_TRUE(settings.Modified());
