@@ -112,7 +112,8 @@ void TZarnSettings::Save(const std::function<void()>& whileWaiting)
     }
     const std::filesystem::path file = registry_.FileOf(RegistryHive::CurrentUser);
     try {
-        std::optional<RegistryKey> key = registry_.OpenKey(RegistryHive::CurrentUser, KeyPath, RegistryAccess::ReadWrite);
+        std::optional<RegistryKey> key =
+            registry_.OpenKey(RegistryHive::CurrentUser, KeyPath, RegistryAccess::ReadWrite);
         if (!key)
             throw TProfileSaveError(file, "the profile's key \"" + KeyPath + "\" does not exist");
         WriteValues(*key);

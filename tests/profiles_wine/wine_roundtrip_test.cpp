@@ -174,8 +174,9 @@ TEST_F(WineRoundTrip, NothingIsSavedWhileAWineProgramRunsAndTheRefusalNamesIt)
     // A console program that runs until its input ends, which is at most a
     // minute later, or until Wine is ended below.
     ASSERT_TRUE(Wine({"sh", "-c", "(sleep 60 | wine cmd) </dev/null >/dev/null 2>&1 &"}, 30s));
-    for (const auto deadline = std::chrono::steady_clock::now() + 60s;
-         WineProgramsOfPrefix(prefix_) != std::vector<std::string>{"cmd.exe"} && std::chrono::steady_clock::now() < deadline;)
+    const std::vector<std::string> cmd{"cmd.exe"};
+    for (auto deadline = std::chrono::steady_clock::now() + 60s;
+         WineProgramsOfPrefix(prefix_) != cmd && std::chrono::steady_clock::now() < deadline;)
         std::this_thread::sleep_for(100ms);
 
     TZarnSettings settings{Registry(prefix_)};
