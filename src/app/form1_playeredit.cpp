@@ -15,6 +15,7 @@
 #include "profiles/tfrmpalette.h"
 #include "profiles/tzarnsettings.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QImageReader>
@@ -300,16 +301,28 @@ void TForm1::btSaveSettingsClick()
 
 bool TForm1::SaveSettings()
 {
-    bool saved = true;
+    // While a save waits for Wine's server to go: the hourglass and "Save"
+    // disabled; the window is painted but takes no input meanwhile.
+    btSaveSettings->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::optional<QString> refusal;
+    std::optional<QString> failure;
     try {
-        Settings->Save();
+        Settings->Save([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     } catch (const TWineRunningException& error) {
         // Nothing was written and the edit stays, to be saved once Wine ends.
-        ShowMessage(this, QString::fromLocal8Bit(error.what()));
-        saved = false;
+        refusal = QString::fromLocal8Bit(error.what());
+    } catch (const std::exception& error) {
+        // The edit stays and "Save" with it: a failed save loses nothing.
+        failure = QString::fromLocal8Bit(error.what());
     }
+    QApplication::restoreOverrideCursor();
     btSaveSettings->setEnabled(Settings->Modified());
-    return saved;
+    if (refusal)
+        ShowMessage(this, *refusal);
+    if (failure)
+        ShowErrorBox(this, *failure);
+    return !refusal && !failure;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

@@ -1,8 +1,15 @@
 #include "profiles/tzarnsettings.h"
 
+#include "platform/registry/wine_programs.h"
+#include "platform/registry/wineserver_lock.h"
+
 #include <optional>
 
 namespace {
+
+// Wine's server stays about three seconds after its last program ended;
+// a save waits that long and a little more for it to go.
+constexpr std::chrono::milliseconds WineServerLinger{5000};
 
 constexpr std::uint32_t DefaultColorWord = 16u | 24u << 8 | 32u << 16 | 40u << 24;
 
@@ -34,12 +41,31 @@ std::array<std::uint8_t, 4> LittleEndian(std::uint32_t word)
             static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 24)};
 }
 
+std::string WineRunningMessage(const std::filesystem::path& prefix, const std::vector<std::string>& programs)
+{
+    std::string message = "The profile cannot be saved while Wine programs of the prefix \"" + prefix.string()
+                          + "\" are running: Wine would write its own copy of the profiles over it. ";
+    if (programs.empty())
+        return message + "Close the game and any other Wine program of the prefix, or end them all with "
+                         "\"wineserver -k\", then save again.";
+    message += "Close ";
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        message += (i == 0 ? "" : i + 1 == programs.size() ? " and " : ", ") + programs[i];
+    return message + ", then save again.";
+}
+
 } // namespace
 
-TWineRunningException::TWineRunningException(const std::filesystem::path& prefix)
-    : std::runtime_error("The profile cannot be saved while Wine programs of the prefix \"" + prefix.string()
-                         + "\" are running. Close them, then save again."),
-      prefix_(prefix)
+TWineRunningException::TWineRunningException(const std::filesystem::path& prefix,
+                                             const std::vector<std::string>& programs)
+    : std::runtime_error(WineRunningMessage(prefix, programs)), prefix_(prefix), programs_(programs)
+{
+}
+
+TProfileSaveError::TProfileSaveError(const std::filesystem::path& file, const std::string& reason)
+    : std::runtime_error("The profile could not be saved in \"" + file.string() + "\": " + reason
+                         + ". Your changes are kept."),
+      file_(file), reason_(reason)
 {
 }
 
@@ -72,21 +98,30 @@ void TZarnSettings::ReadValues(const RegistryKey& key, std::uint32_t& colorWord)
     colorWord = ReadSmallValue(key, "Color").value_or(DefaultColorWord);
 }
 
-void TZarnSettings::Save()
+void TZarnSettings::Save(const std::function<void()>& whileWaiting)
 {
     if (KeyPath.empty())
         return;
-    if (registry_.InUseByWine())
-        throw TWineRunningException(registry_.Prefix());
+    const std::filesystem::path& prefix = registry_.Prefix();
+    if (registry_.InUseByWine()) {
+        // Programs still running will not end by themselves within the wait.
+        if (std::vector<std::string> programs = WineProgramsOfPrefix(prefix); !programs.empty())
+            throw TWineRunningException(prefix, programs);
+        if (!WaitForWineServerToEnd(prefix, WineServerLinger, whileWaiting))
+            throw TWineRunningException(prefix, WineProgramsOfPrefix(prefix));
+    }
+    const std::filesystem::path file = registry_.FileOf(RegistryHive::CurrentUser);
     try {
-        if (std::optional<RegistryKey> key =
-                registry_.OpenKey(RegistryHive::CurrentUser, KeyPath, RegistryAccess::ReadWrite))
-            WriteValues(*key);
+        std::optional<RegistryKey> key =
+            registry_.OpenKey(RegistryHive::CurrentUser, KeyPath, RegistryAccess::ReadWrite);
+        if (!key)
+            throw TProfileSaveError(file, "the profile's key \"" + KeyPath + "\" does not exist");
+        WriteValues(*key);
     } catch (const RegistryInUseError&) {
         // Wine started since the check above.
-        throw TWineRunningException(registry_.Prefix());
-    } catch (const RegistryError&) {
-        // Ends the writing; the values written so far stay.
+        throw TWineRunningException(prefix, WineProgramsOfPrefix(prefix));
+    } catch (const RegistryError& error) {
+        throw TProfileSaveError(error.File().empty() ? file : error.File(), error.Reason());
     }
     modified_ = false;
 }

@@ -5,20 +5,39 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // Save refused because Wine programs of the prefix run: Wine would write its
 // own copy of the registry back over the profile. Nothing was written and
 // the profile is still modified, so the user can close the game and save
-// again. The message says so, naming the prefix.
+// again. The message says so, naming the prefix and, where they could be
+// found, the programs to close.
 class TWineRunningException : public std::runtime_error {
 public:
-    explicit TWineRunningException(const std::filesystem::path& prefix);
+    TWineRunningException(const std::filesystem::path& prefix, const std::vector<std::string>& programs);
     const std::filesystem::path& Prefix() const { return prefix_; }
+    const std::vector<std::string>& Programs() const { return programs_; }
 
 private:
     std::filesystem::path prefix_;
+    std::vector<std::string> programs_;
+};
+
+// A save that did not reach the registry file: the file could not be
+// written, or the profile's key is gone. The profile is still modified.
+// The message names the file and the reason.
+class TProfileSaveError : public std::runtime_error {
+public:
+    TProfileSaveError(const std::filesystem::path& file, const std::string& reason);
+    const std::filesystem::path& File() const { return file_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::filesystem::path file_;
+    std::string reason_;
 };
 
 // One player profile of the game, kept in the per-user registry as a key
@@ -49,10 +68,15 @@ public:
     void Load();
 
     // Writes "Name", "Char" and "Color", in this order, into the existing
-    // key (never creating one) and clears Modified. Registry failures are
-    // absorbed. Throws TWineRunningException, writing nothing and keeping
-    // Modified, while Wine programs of the prefix run.
-    void Save();
+    // key (never creating one) and clears Modified.
+    //
+    // Wine's server of the prefix stays a few seconds after its last program
+    // has ended; Save waits for it to go (a few seconds at most), calling
+    // `whileWaiting` between its looks. Throws TWineRunningException,
+    // writing nothing and keeping Modified, while Wine programs of the prefix
+    // run. Throws TProfileSaveError, keeping Modified, when the key is gone or
+    // the file cannot be written; the values written before the failure stay.
+    void Save(const std::function<void()>& whileWaiting = {});
 
     std::int32_t Character() const { return character_; }
     const std::string& Name() const { return name_; }

@@ -19,6 +19,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
+#include <sched.h>
+#include <sys/mount.h>
 
 #include <sys/stat.h>
 
@@ -41,6 +43,16 @@ std::string SampleUserReg()
              "\n" + ProfilesKey + "player4] 1700000004\n\"Name\"=\"lower case\"\n"
              "\n[Software\\\\Krell Playware\\\\Zarn Tumblewick 2\\\\Player5] 1700000005\n"
              "\n[Software\\\\Krell Playware\\\\zarn tumblewick 2\\\\1.24\\\\Player1] 1700000006\n";
+}
+
+// Mounts a file system of `bytes` bytes on `folder`, seen only by this
+// process, so that a full disk is real even for root; says why it could not.
+std::string MountSmallFileSystem(const std::filesystem::path& folder, std::size_t bytes)
+{
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || ::mount("tmpfs", folder.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) != 0)
+        return std::string("a full disk needs a mount namespace of our own: ") + std::strerror(errno);
+    return {};
 }
 
 QImage Picture(const QLabel* label)
@@ -410,6 +422,36 @@ private slots:
         QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
         QCOMPARE(Stored("Player1").Name(), std::string("Wickys"));
         QVERIFY(!form().btSaveSettings->isEnabled());
+    }
+
+    void aSaveOntoAFullDiskIsSaidAndKeepsTheEdit()
+    {
+        Start(SampleUserReg());
+        ClickAndLoad(Profile("Player1"));
+        Type(form().edZarnName, "s");
+        // The new file is written beside the old one: a disk that holds the
+        // old one but not both is full for the save.
+        if (const std::string whyNot = MountSmallFileSystem(prefix_->Path(), 65536); !whyNot.empty())
+            QSKIP(whyNot.c_str());
+        const std::string before = SampleUserReg() + "\n[Filler] 1\n\"Text\"=\"" + std::string(40000, 'x') + "\"\n";
+        prefix_->Write("user.reg", before);
+
+        QTest::mouseClick(form().btSaveSettings, Qt::LeftButton);
+        QCOMPARE(boxes_->seen().size(), 1);
+        const QString said = boxes_->texts().first();
+        QVERIFY2(said.contains(QString::fromStdString(prefix_->File("user.reg").string())), qPrintable(said));
+        QVERIFY2(said.contains(std::strerror(ENOSPC)), qPrintable(said));
+        QVERIFY(form().btSaveSettings->isEnabled());
+
+        // Yes cannot save now, so the changed profile stays chosen.
+        boxes_->AnswerWith(QMessageBox::Yes);
+        Click(Profile("Player2"));
+        QCOMPARE(boxes_->texts().mid(1), (QStringList{"Save changes?", said}));
+        QCOMPARE(form().tvPlayers->currentItem(), Profile("Player1"));
+        QCOMPARE(form().edZarnName->text(), QStringLiteral("Wickys"));
+        QCOMPARE(prefix_->Read("user.reg"), before);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(prefix_->Path()), {}), 1);
+        ::umount2(prefix_->Path().c_str(), MNT_DETACH);
     }
 
     void withoutItsPictureTheProfileStillLoads()

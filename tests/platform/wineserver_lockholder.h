@@ -10,11 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// Another process holding a Wine server's lock on a file, as the server
-// does for as long as it runs, until this object goes.
+// Another process in a Wine server's folder, as the server works there,
+// holding its lock on the file as the server does for as long as it runs
+// (unless `takeLock` is false), until this object goes.
 class LockHolder {
 public:
-    explicit LockHolder(const std::filesystem::path& lockFile)
+    explicit LockHolder(const std::filesystem::path& lockFile, bool takeLock = true)
     {
         int ready[2];
         int release[2];
@@ -30,7 +31,8 @@ public:
             lock.l_type = F_WRLCK;
             lock.l_whence = SEEK_SET;
             lock.l_len = 1;
-            const char ok = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+            const bool locked = fd >= 0 && (!takeLock || ::fcntl(fd, F_SETLK, &lock) == 0);
+            const char ok = locked && ::chdir(lockFile.parent_path().c_str()) == 0 ? 'y' : 'n';
             (void)!::write(ready[1], &ok, 1);
             char ignored;
             (void)!::read(release[0], &ignored, 1);
@@ -54,6 +56,7 @@ public:
         int status = 0;
         ::waitpid(pid_, &status, 0);
     }
+    // Whether it stands in the folder, with the lock if it was to take it.
     bool Locked() const { return locked_; }
 
 private:

@@ -1,6 +1,5 @@
 #include "profiles/tzarnsettings.h"
 #include "platform/registry_testprefix.h"
-#include "platform/wineserver_lockholder.h"
 
 #include <gtest/gtest.h>
 
@@ -156,31 +155,31 @@ TEST(TZarnSettings, SaveWritesTheProfileAndNothingElse)
     EXPECT_EQ(Seen(reloaded), (Profile{"J\xFCrgen \xA9 \x80", 61, {0, 255, 72, 255}}));
 }
 
-TEST(TZarnSettings, SaveNeverCreatesAKeyAndAbsorbsRegistryFailures)
+TEST(TZarnSettings, ASaveThatDoesNotReachTheFileSaysWhichAndWhyAndKeepsTheEdit)
 {
-    TestPrefix prefix;
-    prefix.Write("user.reg", UserReg(""));
-    TZarnSettings settings{Registry(prefix.Path())};
-    settings.KeyPath = PlayerPath;
-    settings.Load();
-    settings.SetName("Lost");
-
-    // The key was deleted since it was loaded.
-    const std::string withoutKey = UserRegHeader() + "\n[Software\\\\Krell Playware\\\\Zarn Tumblewick 2] 1\n";
-    prefix.Write("user.reg", withoutKey);
-    settings.Save();
-    EXPECT_FALSE(settings.Modified());
-    EXPECT_EQ(prefix.Read("user.reg"), withoutKey);
-
-    // A read-only file and a file that is not a registry file are left alone.
-    for (const std::string& text : {UserReg(""), "REGEDIT4\n" + UserReg("")}) {
-        prefix.Write("user.reg", text);
-        ASSERT_EQ(::chmod(prefix.File("user.reg").c_str(), text.starts_with("REGEDIT") ? 0644 : 0444), 0);
-        settings.SetName(settings.Name() + "x");
-        settings.Save();
-        EXPECT_FALSE(settings.Modified());
-        EXPECT_EQ(prefix.Read("user.reg"), text);
-        ASSERT_EQ(::chmod(prefix.File("user.reg").c_str(), 0644), 0);
+    const struct Case { std::string after, reason; int mode; } cases[] = {
+        {UserRegHeader() + "\n[Software\\\\Krell Playware] 1\n", "\"" + PlayerPath + "\" does not exist", 0644},
+        {UserReg(""), "the file is read-only", 0444},
+        {"REGEDIT4\n", "not a Wine registry file", 0644}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        TestPrefix prefix;
+        prefix.Write("user.reg", UserReg(""));
+        TZarnSettings settings{Registry(prefix.Path())};
+        settings.KeyPath = PlayerPath;
+        settings.Load();
+        settings.SetName("Changed");
+        prefix.Write("user.reg", c.after);
+        ::chmod(prefix.File("user.reg").c_str(), c.mode);
+        try {
+            settings.Save();
+            ADD_FAILURE() << "the save was reported as done";
+        } catch (const TProfileSaveError& error) {
+            EXPECT_EQ(error.File(), prefix.File("user.reg"));
+            EXPECT_NE(error.Reason().find(c.reason), std::string::npos) << error.Reason();
+        }
+        EXPECT_TRUE(settings.Modified());
+        EXPECT_EQ(prefix.Read("user.reg"), c.after);
     }
 }
 
@@ -200,42 +199,6 @@ TEST(TZarnSettings, AMalformedLineElsewhereLosesNoProfileAndSurvivesASave)
     const std::string expected =
         UserReg("\"Char\"=hex:59,00,00,00\n" + damage + "\"Color\"=hex:10,18,20,28\n\"Name\"=\"Pockz\"\n");
     EXPECT_EQ(MaskPlayerStamps(prefix.Read("user.reg")), MaskPlayerStamps(expected));
-}
-
-TEST(TZarnSettings, NothingIsSavedWhileWineRunsInThePrefix)
-{
-    TestPrefix prefix;
-    TestPrefix temporary;
-    const std::string before = UserReg("\"Name\"=\"Old\"\n");
-    prefix.Write("user.reg", before);
-    prefix.Write("wineserver", "wine-Zq9");
-    ASSERT_EQ(::setenv("TMPDIR", temporary.Path().c_str(), 1), 0);
-    const fs::path lock = temporary.Path() / "wine-Zq9" / ServerFolder(prefix.Path()) / "lock";
-    fs::create_directories(lock.parent_path());
-
-    TZarnSettings settings{Registry(prefix.Path())};
-    settings.KeyPath = PlayerPath;
-    settings.Load();
-    settings.SetName("New");
-    {
-        LockHolder wineserver(lock);
-        ASSERT_TRUE(wineserver.Locked());
-        try {
-            settings.Save();
-            ADD_FAILURE() << "Save did not report the running Wine";
-        } catch (const TWineRunningException& error) {
-            EXPECT_EQ(error.Prefix(), prefix.Path());
-            EXPECT_NE(std::string(error.what()).find("\"" + prefix.Path().string() + "\""), std::string::npos);
-        }
-        EXPECT_EQ(prefix.Read("user.reg"), before);
-        EXPECT_TRUE(settings.Modified());
-        EXPECT_EQ(settings.Name(), "New");
-    }
-    // Once Wine has ended, the same edit saves.
-    settings.Save();
-    EXPECT_FALSE(settings.Modified());
-    EXPECT_NE(prefix.Read("user.reg").find("\"Name\"=\"New\""), std::string::npos);
-    ::unsetenv("TMPDIR");
 }
 
 } // namespace

@@ -145,6 +145,11 @@ std::filesystem::path Registry::DefaultPrefix()
     return ".wine";
 }
 
+const std::filesystem::path& Registry::FileOf(RegistryHive hive) const
+{
+    return (hive == RegistryHive::LocalMachine ? machine_ : user_)->Path();
+}
+
 bool Registry::InUseByWine() const { return WineServerRunning(prefix_); }
 
 std::optional<RegistryKey> Registry::OpenKey(RegistryHive hive, std::string_view path,

@@ -105,6 +105,9 @@ public:
 
     const std::filesystem::path& Prefix() const { return prefix_; }
 
+    // The file that holds `hive`: "system.reg" or "user.reg" in the prefix.
+    const std::filesystem::path& FileOf(RegistryHive hive) const;
+
     // Whether Wine programs of this prefix run now; writes are refused then
     // (RegistryInUseError), since Wine would undo them.
     bool InUseByWine() const;

@@ -9,7 +9,30 @@
 // or a write through a key opened for reading only.
 class RegistryError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit RegistryError(const std::string& message) : std::runtime_error(message), reason_(message) {}
+
+    // A failure of the registry file `file`, for the reason `reason` (the
+    // system's error text where there is one).
+    RegistryError(const std::filesystem::path& file, const std::string& reason)
+        : std::runtime_error(file.string() + ": " + reason), file_(file), reason_(reason)
+    {
+    }
+
+    // The file concerned; empty when the error did not name one.
+    const std::filesystem::path& File() const { return file_; }
+    // Why it failed, without the file's name.
+    const std::string& Reason() const { return reason_; }
+
+protected:
+    // A failure of `file` for `reason`, told in the words of `message`.
+    RegistryError(const std::string& message, const std::filesystem::path& file, const std::string& reason)
+        : std::runtime_error(message), file_(file), reason_(reason)
+    {
+    }
+
+private:
+    std::filesystem::path file_;
+    std::string reason_;
 };
 
 // A write refused because a Wine server runs for the prefix: it would put
@@ -27,7 +50,7 @@ public:
 class RegistryFileError : public RegistryError {
 public:
     RegistryFileError(const std::filesystem::path& file, const std::string& why)
-        : RegistryError("The registry file \"" + file.string() + "\" cannot be used: " + why)
+        : RegistryError("The registry file \"" + file.string() + "\" cannot be used: " + why, file, why)
     {
     }
 };

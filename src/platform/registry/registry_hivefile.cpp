@@ -24,7 +24,7 @@ constexpr int ReplaceAttempts = 3;
 // the prefix rather than by its temporary copy.
 RegistryError WriteFailure(const std::filesystem::path& file, const std::string& why)
 {
-    return RegistryError("The registry file \"" + file.string() + "\" cannot be written: " + why);
+    return RegistryError(file, why);
 }
 
 // Why a file could not be opened or examined, in words for the user.
@@ -207,8 +207,8 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
         throw RegistryFileError(file_, error.value() == ELOOP ? OpenFailure(ELOOP) : error.message());
 
     if (WineServerRunning(file_.parent_path()))
-        throw RegistryInUseError("Wine programs of the prefix " + file_.parent_path().string()
-                                 + " are running; their registry would overwrite the change");
+        throw RegistryInUseError(file_, "Wine programs of the prefix " + file_.parent_path().string()
+                                            + " are running; their registry would overwrite the change");
 
     for (int attempt = 0; attempt < ReplaceAttempts; ++attempt) {
         const std::shared_ptr<const WineRegFile> current = Current();
@@ -226,7 +226,7 @@ void RegistryHiveFile::SetValue(const std::vector<std::u16string>& keyPath, std:
         const WineRegFile::Node* key = changed->FindKey(keyPath);
         const WineRegFile::Value* value = key ? changed->FindValue(*key, name) : nullptr;
         if (value == nullptr || value->type != type || value->data != data)
-            throw RegistryError("internal error: the changed registry file does not read back");
+            throw WriteFailure(file_, "internal error: the changed registry file does not read back");
 
         if (Replace(target, *text, expected, std::move(changed)))
             return;

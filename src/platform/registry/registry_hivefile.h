@@ -31,8 +31,8 @@ public:
     // Sets one value of an existing key and replaces the file atomically: a
     // temporary file in the same folder, flushed to disk, then renamed over
     // the original, with the original's permissions. The file is left
-    // untouched when anything fails (RegistryError), and when a Wine server
-    // runs for the prefix (RegistryInUseError).
+    // untouched when anything fails (RegistryError, naming this file and the
+    // reason), and when a Wine server runs for the prefix (RegistryInUseError).
     void SetValue(const std::vector<std::u16string>& keyPath, std::u16string_view name,
                   std::uint32_t type, const std::vector<std::uint8_t>& data);
 

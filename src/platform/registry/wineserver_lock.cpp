@@ -1,15 +1,20 @@
 #include "platform/registry/wineserver_lock.h"
 
+#include "platform/registry/own_processes.h"
+
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
+
+// Between two looks for a server that is about to end.
+constexpr std::chrono::milliseconds LookInterval{50};
 
 std::string ServerFolderName(const struct stat& prefix)
 {
@@ -19,54 +24,80 @@ std::string ServerFolderName(const struct stat& prefix)
     return name;
 }
 
-// The folder name Debian's Wine keeps in the prefix, if it is a plain name.
-std::string RecordedRootName(const std::filesystem::path& prefix)
-{
-    std::ifstream in(prefix / "wineserver", std::ios::binary);
-    std::string name;
-    std::getline(in, name);
-    while (!name.empty() && (name.back() == '\r' || name.back() == ' '))
-        name.pop_back();
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos || name.size() > 255)
-        return {};
-    return name;
-}
-
 // A lock held on the file by any process, this one included (an open file
-// description lock conflicts with every other lock).
-bool IsLocked(const std::filesystem::path& lockFile)
+// description lock conflicts with every other lock). Opened without waiting,
+// so that whatever lies there cannot hold us up.
+bool IsLocked(const std::string& lockFile)
 {
     const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st {};
     struct flock query {};
     query.l_type = F_WRLCK;
     query.l_whence = SEEK_SET;
     query.l_start = 0;
     query.l_len = 0;
-    const bool locked = ::fcntl(fd, F_OFD_GETLK, &query) == 0 && query.l_type != F_UNLCK;
+    const bool locked = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fcntl(fd, F_OFD_GETLK, &query) == 0
+                        && query.l_type != F_UNLCK;
     ::close(fd);
     return locked;
 }
 
-} // namespace
-
-bool WineServerRunning(const std::filesystem::path& prefix)
+std::optional<std::string> ServerFolderOf(const std::filesystem::path& prefix)
 {
     struct stat st {};
     if (::stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    const std::string serverFolder = ServerFolderName(st);
+        return std::nullopt;
+    return ServerFolderName(st);
+}
 
-    std::vector<std::filesystem::path> roots{"/tmp/.wine-" + std::to_string(::getuid())};
-    if (const std::string recorded = RecordedRootName(prefix); !recorded.empty()) {
-        if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp == '/')
-            roots.push_back(std::filesystem::path(tmp) / recorded);
-        roots.push_back(std::filesystem::path("/tmp") / recorded);
+std::vector<pid_t> ServersWorkingIn(const std::string& serverFolder)
+{
+    std::vector<pid_t> servers;
+    for (const pid_t pid : OwnProcesses()) {
+        const std::optional<std::string> cwd = ProcessLink(pid, "cwd");
+        if (!cwd || std::filesystem::path(*cwd).filename() != serverFolder)
+            continue;
+        // Through the process's own view of its folder, which is right even
+        // where its temporary folder is private to it.
+        if (IsLocked("/proc/" + std::to_string(pid) + "/cwd/lock"))
+            servers.push_back(pid);
     }
-    for (const std::filesystem::path& root : roots) {
-        if (IsLocked(root / serverFolder / "lock"))
+    return servers;
+}
+
+} // namespace
+
+std::vector<pid_t> WineServerProcesses(const std::filesystem::path& prefix)
+{
+    const std::optional<std::string> serverFolder = ServerFolderOf(prefix);
+    return serverFolder ? ServersWorkingIn(*serverFolder) : std::vector<pid_t>{};
+}
+
+bool WineServerRunning(const std::filesystem::path& prefix)
+{
+    const std::optional<std::string> serverFolder = ServerFolderOf(prefix);
+    if (!serverFolder)
+        return false;
+    if (!ServersWorkingIn(*serverFolder).empty())
+        return true;
+    // Wine's usual place, for a server whose process we cannot see.
+    return IsLocked("/tmp/.wine-" + std::to_string(::getuid()) + "/" + *serverFolder + "/lock");
+}
+
+bool WaitForWineServerToEnd(const std::filesystem::path& prefix, std::chrono::milliseconds limit,
+                            const std::function<void()>& whileWaiting)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (!WineServerRunning(prefix))
             return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return false;
+        if (whileWaiting)
+            whileWaiting();
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(LookInterval, deadline - now));
     }
-    return false;
 }
