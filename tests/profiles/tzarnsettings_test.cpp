@@ -159,7 +159,7 @@ TEST(TZarnSettings, ASaveThatDoesNotReachTheFileSaysWhichAndWhyAndKeepsTheEdit)
 {
     const struct Case { std::string after, reason; int mode; } cases[] = {
         {UserRegHeader() + "\n[Software\\\\Krell Playware] 1\n", "\"" + PlayerPath + "\" does not exist", 0644},
-        {UserReg(""), "the file is read-only", 0444},
+        {UserReg(""), "it is read-only", 0444},
         {"REGEDIT4\n", "not a Wine registry file", 0644}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
