@@ -1,6 +1,6 @@
 #include "platform/inifile.h"
 
-#include "platform/ini/regularfileread.h"
+#include "platform/regularfileread.h"
 #include "platform/int32text.h"
 
 #include <atomic>

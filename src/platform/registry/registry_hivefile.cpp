@@ -1,5 +1,6 @@
 #include "platform/registry/registry_hivefile.h"
 
+#include "platform/regularfileread.h"
 #include "platform/registry/registry_error.h"
 #include "platform/registry/wineserver_lock.h"
 
@@ -31,25 +32,8 @@ RegistryError WriteFailure(const std::filesystem::path& file, const std::string&
 std::string OpenFailure(int error)
 {
     if (error == ELOOP)
-        return "its symbolic links go round in a loop";
+        return "its symbolic links lead round in a loop";
     return std::strerror(error);
-}
-
-// What a file that is not a regular one is, for the refusal's message.
-std::string NotRegular(mode_t mode)
-{
-    const char* kind = S_ISDIR(mode)    ? "a folder"
-                     : S_ISFIFO(mode)   ? "a named pipe (FIFO)"
-                     : S_ISCHR(mode)    ? "a character device"
-                     : S_ISBLK(mode)    ? "a block device"
-                     : S_ISSOCK(mode)   ? "a socket"
-                                        : "of an unknown kind";
-    return std::string("it is ") + kind + ", not a regular file";
-}
-
-std::string TooLarge()
-{
-    return "it is larger than " + std::to_string(MaximumFileSize >> 20) + " MiB";
 }
 
 // Closes a descriptor and removes a temporary file unless released.
@@ -128,7 +112,6 @@ RegistryHiveFile::Stamp RegistryHiveFile::FromStat(const struct stat& st)
     stamp.size = st.st_size;
     stamp.modified = st.st_mtim;
     stamp.changed = st.st_ctim;
-    stamp.mode = st.st_mode;
     return stamp;
 }
 
@@ -148,44 +131,14 @@ std::shared_ptr<const WineRegFile> RegistryHiveFile::Load(const Stamp& stamp)
         return cached_;
     }
     // A named pipe would wait for a writer and a device could be read for
-    // ever: only regular files are opened, and the open itself never waits.
-    // The check after opening covers a file swapped in between.
-    if (!S_ISREG(stamp.mode))
-        throw RegistryFileError(file_, NotRegular(stamp.mode));
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return Load(Stamp{});
-        throw RegistryFileError(file_, OpenFailure(errno));
-    }
-    TemporaryFile input(fd, {});
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throw RegistryFileError(file_, std::strerror(errno));
-    if (!S_ISREG(st.st_mode))
-        throw RegistryFileError(file_, NotRegular(st.st_mode));
-    if (st.st_size > MaximumFileSize)
-        throw RegistryFileError(file_, TooLarge());
-
-    const Stamp opened = FromStat(st);
-
-    // Bounded even when the file grows while it is read.
-    std::string text;
-    text.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw RegistryFileError(file_, std::strerror(errno));
-        }
-        if (n == 0)
-            break;
-        if (text.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(MaximumFileSize))
-            throw RegistryFileError(file_, TooLarge());
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
+    // ever: only regular files are read, and never without bound.
+    RegularFileRead read = ReadRegularFile(file_.string(), static_cast<std::size_t>(MaximumFileSize));
+    if (read.outcome == RegularFileRead::Outcome::Missing)
+        return Load(Stamp{});
+    if (read.outcome == RegularFileRead::Outcome::Refused)
+        throw RegistryFileError(file_, read.reason);
+    const Stamp opened = FromStat(read.info);
+    std::string text = std::move(read.content);
 
     try {
         cached_ = std::make_shared<const WineRegFile>(WineRegFile::Parse(std::move(text)));

@@ -44,7 +44,6 @@ private:
         off_t size = 0;
         struct timespec modified {};
         struct timespec changed {};
-        mode_t mode = 0;  // not compared: a file of another kind is another file
         bool operator==(const Stamp& other) const;
     };
 

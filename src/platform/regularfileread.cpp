@@ -1,4 +1,4 @@
-#include "platform/ini/regularfileread.h"
+#include "platform/regularfileread.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -98,6 +98,8 @@ RegularFileRead ReadRegularFile(const std::string& path, std::size_t maxBytes)
                 result.content.resize(filled);
         }
     }
+    if (result.outcome == RegularFileRead::Outcome::Read)
+        result.info = info;
     ::close(fd);
     return result;
 }
