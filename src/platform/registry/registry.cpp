@@ -1,6 +1,6 @@
 #include "platform/registry/registry.h"
 
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
 #include "platform/registry/registry_hivefile.h"
 #include "platform/registry/wineserver_lock.h"
 #include "platform/registry/winereg_strings.h"
@@ -20,7 +20,7 @@ bool IsStringType(std::uint32_t type)
 
 // Splits a backslash-separated path; empty components (a leading or
 // doubled backslash) are skipped, as the registry skips them.
-std::vector<std::u16string> SplitPath(std::string_view path)
+std::vector<std::u16string> SplitPath(std::string_view path, CodePage codePage)
 {
     std::vector<std::u16string> components;
     std::size_t begin = 0;
@@ -29,7 +29,7 @@ std::vector<std::u16string> SplitPath(std::string_view path)
         if (separator == std::string_view::npos)
             separator = path.size();
         if (separator > begin)
-            components.push_back(Cp1252ToUtf16(path.substr(begin, separator - begin)));
+            components.push_back(AnsiToUtf16(path.substr(begin, separator - begin), codePage));
         begin = separator + 1;
     }
     return components;
@@ -38,8 +38,8 @@ std::vector<std::u16string> SplitPath(std::string_view path)
 } // namespace
 
 RegistryKey::RegistryKey(std::shared_ptr<RegistryHiveFile> hive, std::vector<std::u16string> path,
-                         RegistryAccess access)
-    : hive_(std::move(hive)), path_(std::move(path)), access_(access)
+                         RegistryAccess access, CodePage codePage)
+    : hive_(std::move(hive)), path_(std::move(path)), access_(access), codePage_(codePage)
 {
 }
 
@@ -68,7 +68,7 @@ std::vector<std::string> RegistryKey::SubkeyNames() const
         throw RegistryError("the registry key no longer exists");
     std::vector<std::string> names;
     for (const std::u16string& name : file->SubkeyNames(*key))
-        names.push_back(Utf16ToCp1252(name));
+        names.push_back(Utf16ToAnsi(name, codePage_));
     return names;
 }
 
@@ -79,14 +79,14 @@ std::optional<RegistryValue> RegistryKey::ReadValue(std::string_view name) const
     const WineRegFile::Node* key = file->FindKey(path_);
     if (key == nullptr)
         throw RegistryError("the registry key no longer exists");
-    const WineRegFile::Value* value = file->FindValue(*key, Cp1252ToUtf16(name));
+    const WineRegFile::Value* value = file->FindValue(*key, AnsiToUtf16(name, codePage_));
     if (value == nullptr)
         return std::nullopt;
 
     RegistryValue result;
     result.type = static_cast<RegistryValueType>(value->type);
     if (IsStringType(value->type)) {
-        const std::string text = Utf16ToCp1252(FromUtf16LeBytes(value->data));
+        const std::string text = Utf16ToAnsi(FromUtf16LeBytes(value->data), codePage_);
         result.data.assign(text.begin(), text.end());
     } else {
         result.data = value->data;
@@ -108,7 +108,7 @@ std::optional<std::string> RegistryKey::ReadString(std::string_view name) const
 
 void RegistryKey::WriteString(std::string_view name, std::string_view text)
 {
-    std::u16string terminated = Cp1252ToUtf16(text);
+    std::u16string terminated = AnsiToUtf16(text, codePage_);
     terminated.push_back(u'\0');
     Write(name, static_cast<std::uint32_t>(RegistryValueType::String), ToUtf16LeBytes(terminated));
 }
@@ -124,11 +124,11 @@ void RegistryKey::Write(std::string_view name, std::uint32_t type, std::vector<s
     RequireOpen();
     if (access_ != RegistryAccess::ReadWrite)
         throw RegistryError("the registry key is open for reading only");
-    hive_->SetValue(path_, Cp1252ToUtf16(name), type, data);
+    hive_->SetValue(path_, AnsiToUtf16(name, codePage_), type, data);
 }
 
-Registry::Registry(std::filesystem::path prefix)
-    : prefix_(std::move(prefix)),
+Registry::Registry(std::filesystem::path prefix, CodePage codePage)
+    : prefix_(std::move(prefix)), codePage_(codePage),
       machine_(std::make_shared<RegistryHiveFile>(prefix_ / "system.reg")),
       user_(std::make_shared<RegistryHiveFile>(prefix_ / "user.reg"))
 {
@@ -152,7 +152,7 @@ std::optional<RegistryKey> Registry::OpenKey(RegistryHive hive, std::string_view
 {
     const std::shared_ptr<RegistryHiveFile>& hiveFile = hive == RegistryHive::LocalMachine ? machine_ : user_;
     const auto file = hiveFile->Current();
-    std::vector<std::u16string> components = SplitPath(path);
+    std::vector<std::u16string> components = SplitPath(path, codePage_);
 
     // A 32-bit program in a 64-bit prefix has its own machine-wide software
     // branch; the game and its installer are such programs.
@@ -163,5 +163,5 @@ std::optional<RegistryKey> Registry::OpenKey(RegistryHive hive, std::string_view
 
     if (file->FindKey(components) == nullptr)
         return std::nullopt;
-    return RegistryKey(hiveFile, std::move(components), access);
+    return RegistryKey(hiveFile, std::move(components), access, codePage_);
 }
