@@ -1,7 +1,9 @@
 // Profiles written by us must read in Wine exactly as the game would read
 // them, and the reverse. The test makes a fresh Wine prefix of its own once
-// for all its cases and asks Wine's own "reg" tool.
+// for all its cases and asks Wine's own "reg" tool, or small Windows
+// programs that use the registry functions as the game does.
 #include "childprocess.h"
+#include "platform/codepage/localecodepage.h"
 #include "profiles/tzarnsettings.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +114,25 @@ protected:
         return values;
     }
 
+    // One of the Windows programs in tests/winprograms, run under `locale`.
+    static std::optional<ChildResult> RunWinProgram(const std::string& program, const std::string& locale,
+                                                    std::vector<std::string> arguments = {})
+    {
+        const fs::path exe = fs::path(QUIMBREL_WINPROGRAMS_DIR) / (program + ".exe");
+        if (!fs::exists(exe))
+            return std::nullopt;
+        arguments.insert(arguments.begin(), {"wine", exe.string()});
+        auto environment = Environment();
+        environment["LC_ALL"] = locale;
+        return RunChild(arguments, environment, 120s);
+    }
+
+    void SkipWithoutWinPrograms()
+    {
+        if (!fs::exists(fs::path(QUIMBREL_WINPROGRAMS_DIR) / "ansiprofile.exe"))
+            GTEST_SKIP() << "no Windows test programs: x86_64-w64-mingw32-gcc was not found";
+    }
+
     static inline std::string skipReason_;
     static inline fs::path folder_;
     static inline fs::path prefix_;
@@ -184,6 +205,84 @@ TEST_F(WineRoundTrip, NothingIsSavedWhileWinesServerRunsForThePrefix)
     WaitForWineToEnd();
     settings.Save();
     EXPECT_EQ(RegQuery("Player4").at("Name").second, "During");
+}
+
+std::string Hex(std::string_view bytes)
+{
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        static constexpr char Digits[] = "0123456789ABCDEF";
+        hex += {Digits[byte >> 4], Digits[byte & 15]};
+    }
+    return hex;
+}
+
+TEST_F(WineRoundTrip, OurCodePageIsTheOneWineGivesTheGame)
+{
+    SkipWithoutWinPrograms();
+    // tr_TR and xx_YY are not generated here: Wine goes by the name alone.
+    for (const char* locale : {"pl_PL.UTF-8", "ru_RU.UTF-8", "el_GR.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8", "C",
+                               "tr_TR.UTF-8", "xx_YY.UTF-8", "sr_RS@latin", "sr_RS", "ru_UA.UTF-8", "zh_TW",
+                               "ka_GE.UTF-8"}) {
+        const auto result = RunWinProgram("ansicodepage", locale);
+        ASSERT_TRUE(result && result->exitCode == 0) << locale;
+        EXPECT_EQ(std::stoul(result->output), AnsiCodePageForLocale(locale)) << locale;
+    }
+}
+
+// The game keeps a name in its code page; we load it, change a colour and
+// save, and the game reads the very bytes back. Our own names reach the game
+// as the bytes we hold.
+TEST_F(WineRoundTrip, NamesKeepTheirBytesInTheGamesCodePage)
+{
+    SkipWithoutWinPrograms();
+    struct Case {
+        const char* locale;
+        CodePage codePage;
+        std::string key;       // the profile key, named by the game
+        std::string gameName;  // "Łukasz" and an undefined byte; "Жора"; "ソーマ"
+        std::string ourName;   // "Żółw"; "Ёжик"; "ゾーン"
+    };
+    const Case cases[] = {
+        {"pl_PL.UTF-8", 1250, "Player \xA3", "\xA3ukasz\x83", "\xAF\xF3\xB3w"},
+        {"ru_RU.UTF-8", 1251, "Player \xC6", "\xC6\xEE\xF0\xE0", "\xA8\xE6\xE8\xEA"},
+        // The second byte of "ソ" is that of a backslash.
+        {"ja_JP.UTF-8", 932, "Player \x83\x5C", "\x83\x5C\x81\x5B\x83\x7D", "\x83\x5D\x81\x5B\x83\x93"},
+    };
+    const std::string keyBelowUser = ProfilePaths.substr(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale);
+        auto gameSets = [&](const std::string& key, const std::string& name) {
+            const auto set = RunWinProgram("ansiprofile", c.locale, {"set", Hex(keyBelowUser + key), Hex("Name"), Hex(name)});
+            ASSERT_TRUE(set && set->exitCode == 0);
+        };
+        auto gameReads = [&](const std::string& key) {
+            const auto get = RunWinProgram("ansiprofile", c.locale, {"get", Hex(keyBelowUser + key), Hex("Name")});
+            EXPECT_TRUE(get && get->exitCode == 0);
+            return get ? get->output.substr(0, get->output.find_first_of("\r\n")) : std::string();
+        };
+        gameSets(c.key, c.gameName);
+        gameSets(c.key + " 2", "Zarn");
+        WaitForWineToEnd();
+
+        TZarnSettings settings{Registry(prefix_, c.codePage)};
+        settings.KeyPath = ProfilePaths + c.key;
+        settings.Load();
+        EXPECT_EQ(Hex(settings.Name()), Hex(c.gameName));
+        settings.SetColor(2, 9);
+        ASSERT_NO_THROW(settings.Save());
+        settings.KeyPath = ProfilePaths + c.key + " 2";
+        settings.Load();
+        settings.SetName(c.ourName);
+        ASSERT_NO_THROW(settings.Save());
+
+        EXPECT_EQ(gameReads(c.key), Hex(c.gameName));
+        EXPECT_EQ(gameReads(c.key + " 2"), Hex(c.ourName));
+        settings.KeyPath = ProfilePaths + c.key;
+        settings.Load();
+        EXPECT_EQ(settings.GetColor(2), 9);
+        WaitForWineToEnd();
+    }
 }
 
 } // namespace

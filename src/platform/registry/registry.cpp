@@ -19,17 +19,20 @@ bool IsStringType(std::uint32_t type)
 }
 
 // Splits a backslash-separated path; empty components (a leading or
-// doubled backslash) are skipped, as the registry skips them.
+// doubled backslash) are skipped, as the registry skips them. The path is
+// converted first: in a double-byte code page the byte of a backslash can
+// be the second half of a character.
 std::vector<std::u16string> SplitPath(std::string_view path, CodePage codePage)
 {
+    const std::u16string text = AnsiToUtf16(path, codePage);
     std::vector<std::u16string> components;
     std::size_t begin = 0;
-    while (begin <= path.size()) {
-        std::size_t separator = path.find('\\', begin);
-        if (separator == std::string_view::npos)
-            separator = path.size();
+    while (begin <= text.size()) {
+        std::size_t separator = text.find(u'\\', begin);
+        if (separator == std::u16string::npos)
+            separator = text.size();
         if (separator > begin)
-            components.push_back(AnsiToUtf16(path.substr(begin, separator - begin), codePage));
+            components.push_back(text.substr(begin, separator - begin));
         begin = separator + 1;
     }
     return components;
