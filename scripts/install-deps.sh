@@ -36,7 +36,7 @@ fi
 test_locales=(pl_PL.UTF-8 ru_RU.UTF-8 el_GR.UTF-8 ja_JP.UTF-8 de_DE.UTF-8)
 missing_locales=()
 for name in "${test_locales[@]}"; do
-  alias_name=$(echo "${name%%.*}.utf8")
+  alias_name="${name%%.*}.utf8"
   locale -a 2>/dev/null | grep -qx "$alias_name" || missing_locales+=("$name")
 done
 if ((${#missing_locales[@]})); then
