@@ -240,12 +240,16 @@ TEST_F(WineRoundTrip, NamesKeepTheirBytesInTheGamesCodePage)
         const char* locale;
         CodePage codePage;
         std::string key;       // the profile key, named by the game
-        std::string gameName;  // "Łukasz" and an undefined byte; "Жора"; "ソーマ"
-        std::string ourName;   // "Żółw"; "Ёжик"; "ゾーン"
+        std::string gameName;  // e.g. "Łukasz" and an undefined byte, "Жора", "ソーマ"
+        std::string ourName;   // e.g. "Żółw", "Ёжик", "ゾーン"
     };
     const Case cases[] = {
         {"pl_PL.UTF-8", 1250, "Player \xA3", "\xA3ukasz\x83", "\xAF\xF3\xB3w"},
         {"ru_RU.UTF-8", 1251, "Player \xC6", "\xC6\xEE\xF0\xE0", "\xA8\xE6\xE8\xEA"},
+        // Undefined bytes that Wine maps into the private use area; a letter
+        // and its accent stay two characters.
+        {"el_GR.UTF-8", 1253, "Player \xC1", "\xC1\xAA\xD2", "\xE1\xFF"},
+        {"vi_VN.UTF-8", 1258, "Player \xC3", "A\xDEn", "a\xDE\xEC"},
         // The second byte of "ソ" is that of a backslash.
         {"ja_JP.UTF-8", 932, "Player \x83\x5C", "\x83\x5C\x81\x5B\x83\x7D", "\x83\x5D\x81\x5B\x83\x93"},
     };

@@ -111,9 +111,18 @@ std::optional<std::string> RegistryKey::ReadString(std::string_view name) const
 
 void RegistryKey::WriteString(std::string_view name, std::string_view text)
 {
-    std::u16string terminated = AnsiToUtf16(text, codePage_);
-    terminated.push_back(u'\0');
-    Write(name, static_cast<std::uint32_t>(RegistryValueType::String), ToUtf16LeBytes(terminated));
+    RequireOpen();
+    constexpr auto String = static_cast<std::uint32_t>(RegistryValueType::String);
+    std::string bytes(text);
+    bytes.push_back('\0');
+    // A stored text that reads as these bytes stays as it is: it may hold
+    // characters our code page cannot, which a rewrite would turn into '?'.
+    const auto file = hive_->Current();
+    if (const WineRegFile::Node* key = file->FindKey(path_))
+        if (const WineRegFile::Value* stored = file->FindValue(*key, AnsiToUtf16(name, codePage_));
+            stored && stored->type == String && Utf16ToAnsi(FromUtf16LeBytes(stored->data), codePage_) == bytes)
+            return Write(name, String, stored->data);
+    Write(name, String, ToUtf16LeBytes(AnsiToUtf16(bytes, codePage_)));
 }
 
 void RegistryKey::WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes)
