@@ -114,24 +114,17 @@ protected:
         return values;
     }
 
-    // One of the Windows programs in tests/winprograms, run under `locale`.
-    static std::optional<ChildResult> RunWinProgram(const std::string& program, const std::string& locale,
-                                                    std::vector<std::string> arguments = {})
+    // The Windows program of tests/winprograms, run under `locale`.
+    static fs::path AnsiProgram() { return fs::path(QUIMBREL_WINPROGRAMS_DIR) / "ansiprogram.exe"; }
+    static std::optional<ChildResult> RunAnsiProgram(const std::string& locale, std::vector<std::string> arguments)
     {
-        const fs::path exe = fs::path(QUIMBREL_WINPROGRAMS_DIR) / (program + ".exe");
-        if (!fs::exists(exe))
-            return std::nullopt;
-        arguments.insert(arguments.begin(), {"wine", exe.string()});
+        arguments.insert(arguments.begin(), {"wine", AnsiProgram().string()});
         auto environment = Environment();
         environment["LC_ALL"] = locale;
         return RunChild(arguments, environment, 120s);
     }
 
-    void SkipWithoutWinPrograms()
-    {
-        if (!fs::exists(fs::path(QUIMBREL_WINPROGRAMS_DIR) / "ansiprofile.exe"))
-            GTEST_SKIP() << "no Windows test programs: x86_64-w64-mingw32-gcc was not found";
-    }
+    static inline const char* NoAnsiProgram = "no Windows test program: x86_64-w64-mingw32-gcc was not found";
 
     static inline std::string skipReason_;
     static inline fs::path folder_;
@@ -219,12 +212,13 @@ std::string Hex(std::string_view bytes)
 
 TEST_F(WineRoundTrip, OurCodePageIsTheOneWineGivesTheGame)
 {
-    SkipWithoutWinPrograms();
+    if (!fs::exists(AnsiProgram()))
+        GTEST_SKIP() << NoAnsiProgram;
     // tr_TR and xx_YY are not generated here: Wine goes by the name alone.
     for (const char* locale : {"pl_PL.UTF-8", "ru_RU.UTF-8", "el_GR.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8", "C",
                                "tr_TR.UTF-8", "xx_YY.UTF-8", "sr_RS@latin", "sr_RS", "ru_UA.UTF-8", "zh_TW",
                                "ka_GE.UTF-8"}) {
-        const auto result = RunWinProgram("ansicodepage", locale);
+        const auto result = RunAnsiProgram(locale, {"acp"});
         ASSERT_TRUE(result && result->exitCode == 0) << locale;
         EXPECT_EQ(std::stoul(result->output), AnsiCodePageForLocale(locale)) << locale;
     }
@@ -235,7 +229,8 @@ TEST_F(WineRoundTrip, OurCodePageIsTheOneWineGivesTheGame)
 // as the bytes we hold.
 TEST_F(WineRoundTrip, NamesKeepTheirBytesInTheGamesCodePage)
 {
-    SkipWithoutWinPrograms();
+    if (!fs::exists(AnsiProgram()))
+        GTEST_SKIP() << NoAnsiProgram;
     struct Case {
         const char* locale;
         CodePage codePage;
@@ -257,11 +252,11 @@ TEST_F(WineRoundTrip, NamesKeepTheirBytesInTheGamesCodePage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
         auto gameSets = [&](const std::string& key, const std::string& name) {
-            const auto set = RunWinProgram("ansiprofile", c.locale, {"set", Hex(keyBelowUser + key), Hex("Name"), Hex(name)});
+            const auto set = RunAnsiProgram(c.locale, {"set", Hex(keyBelowUser + key), Hex("Name"), Hex(name)});
             ASSERT_TRUE(set && set->exitCode == 0);
         };
         auto gameReads = [&](const std::string& key) {
-            const auto get = RunWinProgram("ansiprofile", c.locale, {"get", Hex(keyBelowUser + key), Hex("Name")});
+            const auto get = RunAnsiProgram(c.locale, {"get", Hex(keyBelowUser + key), Hex("Name")});
             EXPECT_TRUE(get && get->exitCode == 0);
             return get ? get->output.substr(0, get->output.find_first_of("\r\n")) : std::string();
         };

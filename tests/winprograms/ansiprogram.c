@@ -1,10 +1,9 @@
-/* Writes or reads one text value below HKEY_CURRENT_USER with the ANSI
- * registry functions, as the game does. Key paths, names and texts are given
- * and printed as hexadecimal bytes, so that no command line or console code
- * page stands between the test and the registry:
- *   ansiprofile set KEY NAME TEXT   creates KEY if needed and writes NAME
- *   ansiprofile get KEY NAME        prints the text without its final zero
- * Exit status 0 on success, 1 on any failure. */
+/* What a Windows program using the ANSI functions, as the game does, sees:
+ *   ansiprogram acp                 prints the ANSI code page it was given
+ *   ansiprogram set KEY NAME TEXT   writes a text value below HKEY_CURRENT_USER
+ *   ansiprogram get KEY NAME        prints it, without its final zero
+ * Keys, names and texts are hexadecimal bytes, so that no command line or
+ * console code page stands between the test and the registry. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -26,6 +25,8 @@ static int FromHex(const char* hex, char* out, size_t size)
 int main(int argc, char** argv)
 {
     char key[1024], name[256], text[1024];
+    if (argc == 2 && strcmp(argv[1], "acp") == 0)
+        return printf("%u\n", GetACP()) > 0 ? 0 : 1;
     if (argc < 4 || !FromHex(argv[2], key, sizeof key) || !FromHex(argv[3], name, sizeof name))
         return 1;
     HKEY handle;
