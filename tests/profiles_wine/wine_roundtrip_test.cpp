@@ -114,13 +114,16 @@ protected:
         return values;
     }
 
-    // The Windows program of tests/winprograms, run under `locale`.
+    // The Windows program of tests/winprograms, run with `locale` set on top
+    // of Wine's settings.
     static fs::path AnsiProgram() { return fs::path(QUIMBREL_WINPROGRAMS_DIR) / "ansiprogram.exe"; }
-    static std::optional<ChildResult> RunAnsiProgram(const std::string& locale, std::vector<std::string> arguments)
+    static std::optional<ChildResult> RunAnsiProgram(const std::map<std::string, std::string>& locale,
+                                                     std::vector<std::string> arguments)
     {
         arguments.insert(arguments.begin(), {"wine", AnsiProgram().string()});
         auto environment = Environment();
-        environment["LC_ALL"] = locale;
+        for (const auto& [name, value] : locale)
+            environment[name] = value;
         return RunChild(arguments, environment, 120s);
     }
 
@@ -214,13 +217,34 @@ TEST_F(WineRoundTrip, OurCodePageIsTheOneWineGivesTheGame)
 {
     if (!fs::exists(AnsiProgram()))
         GTEST_SKIP() << NoAnsiProgram;
-    // tr_TR and xx_YY are not generated here: Wine goes by the name alone.
-    for (const char* locale : {"pl_PL.UTF-8", "ru_RU.UTF-8", "el_GR.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8", "C",
-                               "tr_TR.UTF-8", "xx_YY.UTF-8", "sr_RS@latin", "sr_RS", "ru_UA.UTF-8", "zh_TW",
-                               "ka_GE.UTF-8"}) {
-        const auto result = RunAnsiProgram(locale, {"acp"});
-        ASSERT_TRUE(result && result->exitCode == 0) << locale;
-        EXPECT_EQ(std::stoul(result->output), AnsiCodePageForLocale(locale)) << locale;
+    // tr_TR, zh_CN and xx_YY are not generated here: Wine takes LC_ALL by its
+    // name alone, LC_CTYPE and LANG only when the system has the locale.
+    const std::map<std::string, std::string> environments[] = {
+        {{"LC_ALL", "pl_PL.UTF-8"}}, {{"LC_ALL", "ru_RU.UTF-8"}}, {{"LC_ALL", "el_GR.UTF-8"}},
+        {{"LC_ALL", "ja_JP.UTF-8"}}, {{"LC_ALL", "de_DE.UTF-8"}}, {{"LC_ALL", "C"}},
+        {{"LC_ALL", "tr_TR.UTF-8"}}, {{"LC_ALL", "xx_YY.UTF-8"}}, {{"LC_ALL", "sr_RS@latin"}},
+        {{"LC_ALL", "sr_RS"}}, {{"LC_ALL", "ru_UA.UTF-8"}}, {{"LC_ALL", "zh_TW"}}, {{"LC_ALL", "ka_GE.UTF-8"}},
+        {{"LC_ALL", ""}, {"LC_CTYPE", "pl_PL.UTF-8"}, {"LANG", "ru_RU.UTF-8"}},
+        {{"LC_ALL", ""}, {"LC_CTYPE", ""}, {"LANG", "ru_RU.UTF-8"}},
+        {{"LC_ALL", ""}, {"LC_CTYPE", ""}, {"LANG", "tr_TR.UTF-8"}},
+        {{"LC_ALL", ""}, {"LC_CTYPE", "zh_CN.UTF-8"}, {"LANG", "ja_JP.UTF-8"}},
+    };
+    for (const auto& environment : environments) {
+        std::string shown;
+        std::map<std::string, std::optional<std::string>> saved;
+        for (const auto& [name, value] : environment) {
+            const char* old = std::getenv(name.c_str());
+            saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
+            value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
+            shown += name + "=" + value + " ";
+        }
+        const CodePage ours = AnsiCodePageForLocale(CharacterLocaleFromEnvironment());
+        for (const auto& [name, value] : saved)
+            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+
+        const auto result = RunAnsiProgram(environment, {"acp"});
+        ASSERT_TRUE(result && result->exitCode == 0) << shown;
+        EXPECT_EQ(std::stoul(result->output), ours) << shown;
     }
 }
 
@@ -252,11 +276,11 @@ TEST_F(WineRoundTrip, NamesKeepTheirBytesInTheGamesCodePage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
         auto gameSets = [&](const std::string& key, const std::string& name) {
-            const auto set = RunAnsiProgram(c.locale, {"set", Hex(keyBelowUser + key), Hex("Name"), Hex(name)});
+            const auto set = RunAnsiProgram({{"LC_ALL", c.locale}}, {"set", Hex(keyBelowUser + key), Hex("Name"), Hex(name)});
             ASSERT_TRUE(set && set->exitCode == 0);
         };
         auto gameReads = [&](const std::string& key) {
-            const auto get = RunAnsiProgram(c.locale, {"get", Hex(keyBelowUser + key), Hex("Name")});
+            const auto get = RunAnsiProgram({{"LC_ALL", c.locale}}, {"get", Hex(keyBelowUser + key), Hex("Name")});
             EXPECT_TRUE(get && get->exitCode == 0);
             return get ? get->output.substr(0, get->output.find_first_of("\r\n")) : std::string();
         };

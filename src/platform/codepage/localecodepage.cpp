@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <clocale>
 #include <cstdlib>
+#include <locale.h>
 
 namespace {
 
@@ -92,10 +94,22 @@ CodePage AnsiCodePageForLocale(std::string_view localeName)
 
 std::string CharacterLocaleFromEnvironment()
 {
-    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"})
-        if (const char* value = std::getenv(variable); value != nullptr && *value != '\0')
-            return value;
-    return "C";
+    const auto variable = [](const char* name) -> std::string {
+        const char* value = std::getenv(name);
+        return value != nullptr ? value : "";
+    };
+    // Wine takes LC_ALL by its name alone, but LC_CTYPE or LANG only when
+    // the system has that locale; otherwise the C library stays in "C".
+    if (std::string all = variable("LC_ALL"); !all.empty())
+        return all;
+    std::string name = variable("LC_CTYPE");
+    if (name.empty())
+        name = variable("LANG");
+    const locale_t loaded = name.empty() ? locale_t{} : ::newlocale(LC_CTYPE_MASK, name.c_str(), locale_t{});
+    if (loaded == locale_t{})
+        return "C";
+    ::freelocale(loaded);
+    return name;
 }
 
 CodePage ProcessAnsiCodePage()

@@ -15,8 +15,9 @@ constexpr CodePage Utf8CodePage = 65001;
 // not; languages Windows writes only in Unicode get UTF-8.
 CodePage AnsiCodePageForLocale(std::string_view localeName);
 
-// The locale that decides the character type, as a program started now
-// would see it: LC_ALL, else LC_CTYPE, else LANG (empty values skipped).
+// The locale name Wine goes by for a program started now: LC_ALL, else
+// LC_CTYPE, else LANG (empty values skipped); "C" when the one from
+// LC_CTYPE or LANG is not a locale this system has.
 std::string CharacterLocaleFromEnvironment();
 
 // The code page of this process's locale, looked up once: everything that
