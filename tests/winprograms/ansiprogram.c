@@ -31,9 +31,8 @@ int main(int argc, char** argv)
         return 1;
     HKEY handle;
     if (strcmp(argv[1], "set") == 0 && argc == 5) {
-        if (!FromHex(argv[4], text, sizeof text))
-            return 1;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_WRITE, NULL, &handle, NULL) != ERROR_SUCCESS)
+        if (!FromHex(argv[4], text, sizeof text)
+            || RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_WRITE, NULL, &handle, NULL) != ERROR_SUCCESS)
             return 1;
         LONG status = RegSetValueExA(handle, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
         RegCloseKey(handle);
