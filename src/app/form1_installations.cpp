@@ -2,7 +2,7 @@
 #include "app/form1.h"
 
 #include "launch/installations.h"
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
 #include "platform/registry/registry.h"
 #include "platform/winepaths.h"
 
@@ -13,11 +13,11 @@
 
 void TForm1::FindGameInstallations()
 {
-    // The registry holds 8-bit text in the Windows code page.
+    // The registry holds 8-bit text in the game's code page.
     QLineEdit* const edits[] = {edZarn121cmd, edZarn124cmd, edZarn124xcmd};
     ExecutablePaths executables;
     for (GameVersion version : AllGameVersions)
-        executables[version] = Utf16ToCp1252(edits[static_cast<int>(version)]->text().toStdU16String());
+        executables[version] = Utf16ToAnsi(edits[static_cast<int>(version)]->text().toStdU16String());
 
     if (const auto unusable = ::FindGameInstallations(Registry(Registry::DefaultPrefix()), executables))
         unusableRegistryFiles_.push_back(unusable->what());
@@ -25,7 +25,7 @@ void TForm1::FindGameInstallations()
     for (GameVersion version : AllGameVersions) {
         QLineEdit* edit = edits[static_cast<int>(version)];
         if (edit->text().isEmpty() && !executables[version].empty())
-            edit->setText(ShownFromText(QString::fromStdU16String(Cp1252ToUtf16(executables[version]))));
+            edit->setText(ShownFromText(QString::fromStdU16String(AnsiToUtf16(executables[version]))));
     }
 }
 

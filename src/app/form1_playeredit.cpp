@@ -4,7 +4,7 @@
 
 #include "app/datafiles.h"
 #include "app/messages.h"
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
 #include "platform/registry/registry.h"
 #include "profiles/palettepicture.h"
 #include "profiles/playeredit/charactertable.h"
@@ -33,20 +33,20 @@
 namespace {
 
 // Registry names are 8-bit text in the game's code page.
-QString FromCp1252(const std::string& text)
+QString FromGameCodePage(const std::string& text)
 {
-    return QString::fromStdU16String(Cp1252ToUtf16(text));
+    return QString::fromStdU16String(AnsiToUtf16(text));
 }
 
-std::string ToCp1252(const QString& text)
+std::string ToGameCodePage(const QString& text)
 {
-    return Utf16ToCp1252(text.toStdU16String());
+    return Utf16ToAnsi(text.toStdU16String());
 }
 
 void AddNodes(QTreeWidgetItem* parent, const std::vector<PlayerTreeNode>& nodes)
 {
     for (const PlayerTreeNode& node : nodes) {
-        auto* item = new QTreeWidgetItem(parent, QStringList{FromCp1252(node.name)});
+        auto* item = new QTreeWidgetItem(parent, QStringList{FromGameCodePage(node.name)});
         AddNodes(item, node.children);
     }
 }
@@ -56,7 +56,7 @@ std::vector<std::string> NamesFromTop(const QTreeWidgetItem* node)
 {
     std::vector<std::string> names;
     for (; node != nullptr; node = node->parent())
-        names.insert(names.begin(), ToCp1252(node->text(0)));
+        names.insert(names.begin(), ToGameCodePage(node->text(0)));
     return names;
 }
 
@@ -166,7 +166,7 @@ void TForm1::tvPlayersChange(QTreeWidgetItem* node)
         return;
     Settings->KeyPath = *keyPath;
     Settings->Load();
-    edZarnName->setText(FromCp1252(Settings->Name()));
+    edZarnName->setText(FromGameCodePage(Settings->Name()));
 
     // The fields are filled first and shown once all hold the new profile,
     // so a text the previous profile left unreadable cannot interrupt.
@@ -193,7 +193,7 @@ void TForm1::edZarnNameChange()
 {
     if (!Settings)
         return;
-    Settings->SetName(ToCp1252(edZarnName->text()));
+    Settings->SetName(ToGameCodePage(edZarnName->text()));
     FinishProfileEdit(false);
 }
 

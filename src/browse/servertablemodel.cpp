@@ -1,6 +1,6 @@
 #include "browse/servertablemodel.h"
 
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -27,7 +27,7 @@ constexpr ColumnLayout kColumns[ServerColumnCount] = {
 
 QString ServerText(const std::string& text)
 {
-    return QString::fromStdU16String(Cp1252ToUtf16(text));
+    return QString::fromStdU16String(AnsiToUtf16(text));
 }
 
 ServerTableModel::ServerTableModel(QObject* parent)

@@ -73,5 +73,5 @@ private:
     DistanceDelivery distanceDelivery_;
 };
 
-// Server texts are 8-bit text in the game's Windows code page; this is how they are shown.
+// Server texts are 8-bit text in the game's code page; this is how they are shown.
 QString ServerText(const std::string& text);

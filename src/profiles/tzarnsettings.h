@@ -43,7 +43,7 @@ private:
 // One player profile of the game, kept in the per-user registry as a key
 // holding "Name" (text), "Char" (4 bytes: the character code) and "Color"
 // (4 bytes: one palette index per colour). The stored form is the game's
-// own. Strings are in the Windows-1252 code page, as the game keeps them.
+// own. Strings are in the registry's code page, as the game keeps them.
 class TZarnSettings {
 public:
     // The character codes the game uses.

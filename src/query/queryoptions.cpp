@@ -1,7 +1,7 @@
 #include "query/queryoptions.h"
 
 #include "browse/listserver.h"
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
 #include "serverinfo/serverinfoquery.h"
 
 #include <QCommandLineOption>
@@ -127,7 +127,7 @@ QueryRequest ParseQueryArguments(const QStringList& arguments)
             return UsageError{"not a game server address (HOST:PORT): " + Text(positional[1])};
         // Game texts are in the game's code page.
         request->version =
-            parser.isSet(version) ? Utf16ToCp1252(parser.value(version).toStdU16String()) : DefaultVersion;
+            parser.isSet(version) ? Utf16ToAnsi(parser.value(version).toStdU16String()) : DefaultVersion;
         if (request->version.size() > VersionWidth)
             return UsageError{"a game version has six characters at most: " + Text(parser.value(version))};
         request->version.resize(VersionWidth, ' ');

@@ -1,12 +1,12 @@
 #include "query/terminaltext.h"
 
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
 
 #include <cstdio>
 
 QString FromGameText(const std::string& text)
 {
-    return QString::fromStdU16String(Cp1252ToUtf16(text));
+    return QString::fromStdU16String(AnsiToUtf16(text));
 }
 
 QString ForTerminal(const QString& text)

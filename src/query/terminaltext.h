@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-// A text from a server, held in the game's code page (Windows-1252).
+// A text from a server, held in the game's code page (that of our locale).
 QString FromGameText(const std::string& text);
 
 // A server text for a line of plain output: control characters, which could

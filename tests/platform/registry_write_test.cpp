@@ -235,6 +235,24 @@ TEST(RegistryWrite, NonAsciiTextRoundTripsThroughTheCodePage)
     EXPECT_EQ(key->ReadString("GR\xD6\xDF" "E"), "big");
 }
 
+TEST(RegistryWrite, AStoredTextOurCodePageCannotHoldIsKeptUntilChanged)
+{
+    TestPrefix prefix;
+    std::string stored = Profiles;
+    stored.replace(stored.find("Old name"), 8, "\\x141ukasz");
+    prefix.Write("user.reg", stored);
+    auto key = Registry(prefix.Path(), 1252).OpenKey(RegistryHive::CurrentUser, PlayerPath, RegistryAccess::ReadWrite);
+    EXPECT_EQ(key->ReadString("Name"), "?ukasz");
+    key->WriteString("Name", "?ukasz");
+    EXPECT_EQ(prefix.Read("user.reg"), stored);
+    EXPECT_EQ(Registry(prefix.Path(), 1250).OpenKey(RegistryHive::CurrentUser, PlayerPath)->ReadString("Name"),
+              "\xA3ukasz");
+
+    key->WriteString("Name", "?ukasz!");
+    EXPECT_EQ(Registry(prefix.Path(), 1250).OpenKey(RegistryHive::CurrentUser, PlayerPath)->ReadString("Name"),
+              "?ukasz!");
+}
+
 TEST(RegistryWrite, AKeyKnownOnlyFromItsSubkeysGetsItsOwnSection)
 {
     TestPrefix prefix;

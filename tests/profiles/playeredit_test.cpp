@@ -212,20 +212,34 @@ TEST(RecoloredCharacter, APictureWithoutAColourTableIsShownAsItIs)
     EXPECT_TRUE(RecoloredCharacter(QImage(), PlaceholderGreys(), newColors).isNull());
 }
 
-TEST(TypedNameValidator, TakesFourteenCharactersOfTheGamesCodePage)
+TEST(TypedNameValidator, TakesFourteenBytesOfTheGamesCodePage)
 {
-    TypedNameValidator validator;
-    int position = 0;
-    auto check = [&](QString text) { return validator.validate(text, position); };
-    validator.Shown(QStringLiteral("Zarn"));
-    EXPECT_EQ(check(QStringLiteral("Zarn the Brave")), QValidator::Acceptable);
-    EXPECT_EQ(check(QStringLiteral("Zarn the Braver")), QValidator::Invalid);
-    EXPECT_EQ(check(QString::fromUtf8("Z\u00e4rn \u20ac")), QValidator::Acceptable);
-    EXPECT_EQ(check(QString::fromUtf8("Zarn \u0142")), QValidator::Invalid);
-    EXPECT_EQ(check(QString::fromUtf8("Zarn \U0001F600")), QValidator::Invalid);
-
-    // A longer stored name may be shortened, not lengthened.
-    validator.Shown(QStringLiteral("Pockz the Magnificent"));
-    EXPECT_EQ(check(QStringLiteral("Pockz the Magnificen")), QValidator::Acceptable);
-    EXPECT_EQ(check(QStringLiteral("Pockz the Magnificent!")), QValidator::Invalid);
+    struct Case {
+        CodePage codePage;
+        const char* shown;  // what the field showed before (UTF-8 here)
+        const char* typed;
+        QValidator::State expected;
+    };
+    const Case cases[] = {
+        {1252, "Zarn", "Zarn the Brave", QValidator::Acceptable},
+        {1252, "Zarn", "Zarn the Braver", QValidator::Invalid},
+        {1252, "Zarn", "Z\u00e4rn \u20ac", QValidator::Acceptable},
+        {1252, "Zarn", "Zarn \u0142", QValidator::Invalid},
+        {1252, "Zarn", "Zarn \U0001F600", QValidator::Invalid},
+        {1250, "Zarn", "Zarn \u0142", QValidator::Acceptable},
+        {1251, "Zarn", "\u0416\u043e\u0440\u0430", QValidator::Acceptable},
+        // Seven double-byte characters fill the 14 bytes; an eighth does not fit.
+        {932, "", "\u30be\u30fc\u30f3\u30be\u30fc\u30f3\u30f3", QValidator::Acceptable},
+        {932, "", "\u30be\u30fc\u30f3\u30be\u30fc\u30f3\u30f3a", QValidator::Invalid},
+        // A longer stored name may be shortened, not lengthened.
+        {1252, "Pockz the Magnificent", "Pockz the Magnificen", QValidator::Acceptable},
+        {1252, "Pockz the Magnificent", "Pockz the Magnificent!", QValidator::Invalid},
+    };
+    for (const Case& c : cases) {
+        TypedNameValidator validator(nullptr, c.codePage);
+        validator.Shown(QString::fromUtf8(c.shown));
+        QString text = QString::fromUtf8(c.typed);
+        int position = 0;
+        EXPECT_EQ(validator.validate(text, position), c.expected) << c.codePage << " " << c.typed;
+    }
 }

@@ -1,7 +1,9 @@
 // Profiles written by us must read in Wine exactly as the game would read
 // them, and the reverse. The test makes a fresh Wine prefix of its own once
-// for all its cases and asks Wine's own "reg" tool.
+// for all its cases and asks Wine's own "reg" tool, or small Windows
+// programs that use the registry functions as the game does.
 #include "childprocess.h"
+#include "platform/codepage/localecodepage.h"
 #include "platform/registry/wine_programs.h"
 #include "profiles/tzarnsettings.h"
 
@@ -114,6 +116,20 @@ protected:
         return values;
     }
 
+    // The Windows program of tests/winprograms, run with `locale` set on top
+    // of Wine's settings.
+    static fs::path AnsiProgram() { return fs::path(QUIMBREL_WINPROGRAMS_DIR) / "ansiprogram.exe"; }
+    static std::optional<ChildResult> RunAnsiProgram(const std::map<std::string, std::string>& locale,
+                                                     std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), {"wine", AnsiProgram().string()});
+        auto environment = Environment();
+        for (const auto& [name, value] : locale)
+            environment[name] = value;
+        return RunChild(arguments, environment, 120s);
+    }
+
+
     static inline std::string skipReason_;
     static inline fs::path folder_;
     static inline fs::path prefix_;
@@ -195,6 +211,108 @@ TEST_F(WineRoundTrip, NothingIsSavedWhileAWineProgramRunsAndTheRefusalNamesIt)
     WaitForWineToEnd();
     settings.Save();
     EXPECT_EQ(RegQuery("Player4").at("Name").second, "During");
+}
+
+std::string Hex(std::string_view bytes)
+{
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        static constexpr char Digits[] = "0123456789ABCDEF";
+        hex += {Digits[byte >> 4], Digits[byte & 15]};
+    }
+    return hex;
+}
+
+TEST_F(WineRoundTrip, OurCodePageIsTheOneWineGivesTheGame)
+{
+    if (!fs::exists(AnsiProgram()))
+        GTEST_SKIP() << "no Windows test program: x86_64-w64-mingw32-gcc was not found";
+    // tr_TR, zh_CN and xx_YY are not generated here: Wine takes LC_ALL by its
+    // name alone, LC_CTYPE and LANG only when the system has the locale.
+    const std::map<std::string, std::string> environments[] = {
+        {{"LC_ALL", "pl_PL.UTF-8"}}, {{"LC_ALL", "ru_RU.UTF-8"}}, {{"LC_ALL", "el_GR.UTF-8"}},
+        {{"LC_ALL", "ja_JP.UTF-8"}}, {{"LC_ALL", "de_DE.UTF-8"}}, {{"LC_ALL", "C"}},
+        {{"LC_ALL", "tr_TR.UTF-8"}}, {{"LC_ALL", "xx_YY.UTF-8"}}, {{"LC_ALL", "sr_RS@latin"}},
+        {{"LC_ALL", "sr_RS"}}, {{"LC_ALL", "ru_UA.UTF-8"}}, {{"LC_ALL", "zh_TW"}}, {{"LC_ALL", "ka_GE.UTF-8"}},
+        {{"LC_ALL", ""}, {"LC_CTYPE", "pl_PL.UTF-8"}, {"LANG", "ru_RU.UTF-8"}},
+        {{"LC_ALL", ""}, {"LANG", "ru_RU.UTF-8"}}, {{"LC_ALL", ""}, {"LANG", "tr_TR.UTF-8"}},
+        {{"LC_ALL", ""}, {"LC_CTYPE", "zh_CN.UTF-8"}, {"LANG", "ja_JP.UTF-8"}},
+    };
+    // Sets the variables here (an empty value removes one); gives back what they were.
+    const auto exchange = [](const std::map<std::string, std::string>& wanted) {
+        std::map<std::string, std::string> before;
+        for (const auto& [name, value] : wanted) {
+            before[name] = std::getenv(name.c_str()) ? std::getenv(name.c_str()) : "";
+            value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
+        }
+        return before;
+    };
+    for (const auto& environment : environments) {
+        const auto before = exchange(environment);
+        const CodePage ours = AnsiCodePageForLocale(CharacterLocaleFromEnvironment());
+        exchange(before);
+        const auto result = RunAnsiProgram(environment, {"acp"});
+        ASSERT_TRUE(result && result->exitCode == 0) << testing::PrintToString(environment);
+        EXPECT_EQ(std::stoul(result->output), ours) << testing::PrintToString(environment);
+    }
+}
+
+// A name the game keeps survives our load, colour change and save byte for
+// byte; a name we save reaches the game as the bytes we hold.
+TEST_F(WineRoundTrip, NamesKeepTheirBytesInTheGamesCodePage)
+{
+    if (!fs::exists(AnsiProgram()))
+        GTEST_SKIP() << "no Windows test program: x86_64-w64-mingw32-gcc was not found";
+    struct Case {
+        const char* locale;
+        CodePage codePage;
+        std::string key;       // the profile key, named by the game
+        std::string gameName;  // e.g. "Łukasz" and an undefined byte, "Жора", "ソーマ"
+        std::string ourName;   // e.g. "Żółw", "Ёжик", "ゾーン"
+    };
+    const Case cases[] = {
+        {"pl_PL.UTF-8", 1250, "Player \xA3", "\xA3ukasz\x83", "\xAF\xF3\xB3w"},
+        {"ru_RU.UTF-8", 1251, "Player \xC6", "\xC6\xEE\xF0\xE0", "\xA8\xE6\xE8\xEA"},
+        // Undefined bytes that Wine maps into the private use area; a letter
+        // and its accent stay two characters.
+        {"el_GR.UTF-8", 1253, "Player \xC1", "\xC1\xAA\xD2", "\xE1\xFF"},
+        {"vi_VN.UTF-8", 1258, "Player \xC3", "A\xDEn", "a\xDE\xEC"},
+        // The second byte of "ソ" is that of a backslash.
+        {"ja_JP.UTF-8", 932, "Player \x83\x5C", "\x83\x5C\x81\x5B\x83\x7D", "\x83\x5D\x81\x5B\x83\x93"},
+    };
+    const std::string keyBelowUser = ProfilePaths.substr(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale);
+        auto gameSets = [&](const std::string& key, const std::string& name) {
+            const auto set = RunAnsiProgram({{"LC_ALL", c.locale}}, {"set", Hex(keyBelowUser + key), Hex("Name"), Hex(name)});
+            ASSERT_TRUE(set && set->exitCode == 0);
+        };
+        auto gameReads = [&](const std::string& key) {
+            const auto get = RunAnsiProgram({{"LC_ALL", c.locale}}, {"get", Hex(keyBelowUser + key), Hex("Name")});
+            EXPECT_TRUE(get && get->exitCode == 0);
+            return get ? get->output.substr(0, get->output.find_first_of("\r\n")) : std::string();
+        };
+        gameSets(c.key, c.gameName);
+        gameSets(c.key + " 2", "Zarn");
+        WaitForWineToEnd();
+
+        TZarnSettings settings{Registry(prefix_, c.codePage)};
+        settings.KeyPath = ProfilePaths + c.key;
+        settings.Load();
+        EXPECT_EQ(Hex(settings.Name()), Hex(c.gameName));
+        settings.SetColor(2, 9);
+        ASSERT_NO_THROW(settings.Save());
+        settings.KeyPath = ProfilePaths + c.key + " 2";
+        settings.Load();
+        settings.SetName(c.ourName);
+        ASSERT_NO_THROW(settings.Save());
+
+        EXPECT_EQ(gameReads(c.key), Hex(c.gameName));
+        EXPECT_EQ(gameReads(c.key + " 2"), Hex(c.ourName));
+        settings.KeyPath = ProfilePaths + c.key;
+        settings.Load();
+        EXPECT_EQ(settings.GetColor(2), 9);
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "platform/registry/registry.h"
 
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
 #include "platform/registry/registry_hivefile.h"
 #include "platform/registry/wineserver_lock.h"
 #include "platform/registry/winereg_strings.h"
@@ -19,17 +19,20 @@ bool IsStringType(std::uint32_t type)
 }
 
 // Splits a backslash-separated path; empty components (a leading or
-// doubled backslash) are skipped, as the registry skips them.
-std::vector<std::u16string> SplitPath(std::string_view path)
+// doubled backslash) are skipped, as the registry skips them. The path is
+// converted first: in a double-byte code page the byte of a backslash can
+// be the second half of a character.
+std::vector<std::u16string> SplitPath(std::string_view path, CodePage codePage)
 {
+    const std::u16string text = AnsiToUtf16(path, codePage);
     std::vector<std::u16string> components;
     std::size_t begin = 0;
-    while (begin <= path.size()) {
-        std::size_t separator = path.find('\\', begin);
-        if (separator == std::string_view::npos)
-            separator = path.size();
+    while (begin <= text.size()) {
+        std::size_t separator = text.find(u'\\', begin);
+        if (separator == std::u16string::npos)
+            separator = text.size();
         if (separator > begin)
-            components.push_back(Cp1252ToUtf16(path.substr(begin, separator - begin)));
+            components.push_back(text.substr(begin, separator - begin));
         begin = separator + 1;
     }
     return components;
@@ -38,8 +41,8 @@ std::vector<std::u16string> SplitPath(std::string_view path)
 } // namespace
 
 RegistryKey::RegistryKey(std::shared_ptr<RegistryHiveFile> hive, std::vector<std::u16string> path,
-                         RegistryAccess access)
-    : hive_(std::move(hive)), path_(std::move(path)), access_(access)
+                         RegistryAccess access, CodePage codePage)
+    : hive_(std::move(hive)), path_(std::move(path)), access_(access), codePage_(codePage)
 {
 }
 
@@ -68,7 +71,7 @@ std::vector<std::string> RegistryKey::SubkeyNames() const
         throw RegistryError("the registry key no longer exists");
     std::vector<std::string> names;
     for (const std::u16string& name : file->SubkeyNames(*key))
-        names.push_back(Utf16ToCp1252(name));
+        names.push_back(Utf16ToAnsi(name, codePage_));
     return names;
 }
 
@@ -79,14 +82,14 @@ std::optional<RegistryValue> RegistryKey::ReadValue(std::string_view name) const
     const WineRegFile::Node* key = file->FindKey(path_);
     if (key == nullptr)
         throw RegistryError("the registry key no longer exists");
-    const WineRegFile::Value* value = file->FindValue(*key, Cp1252ToUtf16(name));
+    const WineRegFile::Value* value = file->FindValue(*key, AnsiToUtf16(name, codePage_));
     if (value == nullptr)
         return std::nullopt;
 
     RegistryValue result;
     result.type = static_cast<RegistryValueType>(value->type);
     if (IsStringType(value->type)) {
-        const std::string text = Utf16ToCp1252(FromUtf16LeBytes(value->data));
+        const std::string text = Utf16ToAnsi(FromUtf16LeBytes(value->data), codePage_);
         result.data.assign(text.begin(), text.end());
     } else {
         result.data = value->data;
@@ -108,9 +111,18 @@ std::optional<std::string> RegistryKey::ReadString(std::string_view name) const
 
 void RegistryKey::WriteString(std::string_view name, std::string_view text)
 {
-    std::u16string terminated = Cp1252ToUtf16(text);
-    terminated.push_back(u'\0');
-    Write(name, static_cast<std::uint32_t>(RegistryValueType::String), ToUtf16LeBytes(terminated));
+    RequireOpen();
+    constexpr auto String = static_cast<std::uint32_t>(RegistryValueType::String);
+    std::string bytes(text);
+    bytes.push_back('\0');
+    // A stored text that reads as these bytes stays as it is: it may hold
+    // characters our code page cannot, which a rewrite would turn into '?'.
+    const auto file = hive_->Current();
+    if (const WineRegFile::Node* key = file->FindKey(path_))
+        if (const WineRegFile::Value* stored = file->FindValue(*key, AnsiToUtf16(name, codePage_));
+            stored && stored->type == String && Utf16ToAnsi(FromUtf16LeBytes(stored->data), codePage_) == bytes)
+            return Write(name, String, stored->data);
+    Write(name, String, ToUtf16LeBytes(AnsiToUtf16(bytes, codePage_)));
 }
 
 void RegistryKey::WriteBinary(std::string_view name, std::span<const std::uint8_t> bytes)
@@ -124,11 +136,11 @@ void RegistryKey::Write(std::string_view name, std::uint32_t type, std::vector<s
     RequireOpen();
     if (access_ != RegistryAccess::ReadWrite)
         throw RegistryError("the registry key is open for reading only");
-    hive_->SetValue(path_, Cp1252ToUtf16(name), type, data);
+    hive_->SetValue(path_, AnsiToUtf16(name, codePage_), type, data);
 }
 
-Registry::Registry(std::filesystem::path prefix)
-    : prefix_(std::move(prefix)),
+Registry::Registry(std::filesystem::path prefix, CodePage codePage)
+    : prefix_(std::move(prefix)), codePage_(codePage),
       machine_(std::make_shared<RegistryHiveFile>(prefix_ / "system.reg")),
       user_(std::make_shared<RegistryHiveFile>(prefix_ / "user.reg"))
 {
@@ -157,7 +169,7 @@ std::optional<RegistryKey> Registry::OpenKey(RegistryHive hive, std::string_view
 {
     const std::shared_ptr<RegistryHiveFile>& hiveFile = hive == RegistryHive::LocalMachine ? machine_ : user_;
     const auto file = hiveFile->Current();
-    std::vector<std::u16string> components = SplitPath(path);
+    std::vector<std::u16string> components = SplitPath(path, codePage_);
 
     // A 32-bit program in a 64-bit prefix has its own machine-wide software
     // branch; the game and its installer are such programs.
@@ -168,5 +180,5 @@ std::optional<RegistryKey> Registry::OpenKey(RegistryHive hive, std::string_view
 
     if (file->FindKey(components) == nullptr)
         return std::nullopt;
-    return RegistryKey(hiveFile, std::move(components), access);
+    return RegistryKey(hiveFile, std::move(components), access, codePage_);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/codepage/localecodepage.h"
 #include "platform/registry/registry_error.h"
 
 #include <cstdint>
@@ -34,8 +35,9 @@ enum class RegistryValueType : std::uint32_t {
 };
 
 // A value as a program using the ANSI registry functions reads it: the
-// string types in Windows-1252 with their terminating zero (a character
-// without a Windows-1252 form reads as '?'), every other type as raw bytes.
+// string types in the registry's code page with their terminating zero (a
+// character the code page cannot hold reads as '?'), every other type as
+// raw bytes.
 struct RegistryValue {
     RegistryValueType type = RegistryValueType::None;
     std::vector<std::uint8_t> data;
@@ -76,7 +78,7 @@ public:
 private:
     friend class Registry;
     RegistryKey(std::shared_ptr<RegistryHiveFile> hive, std::vector<std::u16string> path,
-                RegistryAccess access);
+                RegistryAccess access, CodePage codePage);
 
     void Write(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data);
     void RequireOpen() const;
@@ -84,6 +86,7 @@ private:
     std::shared_ptr<RegistryHiveFile> hive_;
     std::vector<std::u16string> path_;
     RegistryAccess access_ = RegistryAccess::Read;
+    CodePage codePage_ = 0;
 };
 
 // The registry of one Wine prefix, seen as a 32-bit program sees it: in a
@@ -94,16 +97,21 @@ private:
 // Wine's server holds a prefix's registry in memory while any Wine program
 // runs in it and writes it back later, so a change made then would be lost
 // when the server saves: writes are refused while it runs.
+//
+// Names, paths and texts are bytes in an ANSI code page, as the game passes
+// them to Wine: by default the one Wine gives the game under this process's
+// locale.
 class Registry {
 public:
     // The registry of the prefix folder `prefix`. A missing folder or file is
     // an empty registry.
-    explicit Registry(std::filesystem::path prefix);
+    explicit Registry(std::filesystem::path prefix, CodePage codePage = ProcessAnsiCodePage());
 
     // The prefix Wine uses by default: $WINEPREFIX, else ~/.wine.
     static std::filesystem::path DefaultPrefix();
 
     const std::filesystem::path& Prefix() const { return prefix_; }
+    CodePage TextCodePage() const { return codePage_; }
 
     // The file that holds `hive`: "system.reg" or "user.reg" in the prefix.
     const std::filesystem::path& FileOf(RegistryHive hive) const;
@@ -121,6 +129,7 @@ public:
 
 private:
     std::filesystem::path prefix_;
+    CodePage codePage_;
     std::shared_ptr<RegistryHiveFile> machine_;
     std::shared_ptr<RegistryHiveFile> user_;
 };

@@ -1,13 +1,20 @@
 #include "profiles/playeredit/namefield.h"
 
-#include "platform/cp1252.h"
+#include "platform/codepage/codepagetext.h"
+
+qsizetype TypedNameValidator::GameLength(const QString& text) const
+{
+    return static_cast<qsizetype>(Utf16ToAnsi(text.toStdU16String(), codePage_).size());
+}
+
+void TypedNameValidator::Shown(const QString& text) { shownLength_ = GameLength(text); }
 
 QValidator::State TypedNameValidator::validate(QString& input, int&) const
 {
-    const std::u16string text = input.toStdU16String();
-    if (Cp1252ToUtf16(Utf16ToCp1252(text)) != text)
+    if (!AnsiCanHold(input.toStdU16String(), codePage_))
         return Invalid;
-    if (input.size() > TypedLimit && input.size() > shownLength_)
+    const qsizetype length = GameLength(input);
+    if (length > TypedLimit && length > shownLength_)
         return Invalid;
     return Acceptable;
 }

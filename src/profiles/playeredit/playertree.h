@@ -12,7 +12,7 @@ class Registry;
 // The game's player profiles as the registry holds them, below
 // HKEY_CURRENT_USER "\Software\Krell Playware": game keys (names beginning
 // with "Zarn Tumblewick 2"), each with any version keys, each with profile
-// keys (names beginning with "Player"). Names are Windows-1252 text and
+// keys (names beginning with "Player"). Names are text in the game's code page and
 // compared case-sensitively, as the game does.
 struct PlayerTreeNode {
     std::string name;
