@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev googletest
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   iproute2 nftables procps
+  libc-ares-dev  # host-name lookups that a stop can cancel
   desktop-file-utils appstream lintian file dpkg-dev man-db libcap2-bin
   wine  # the game runs under Wine; the profile tests ask its registry tool
   gcc-mingw-w64-x86-64-win32  # builds the small Windows programs the Wine tests run

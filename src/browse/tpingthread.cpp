@@ -4,6 +4,7 @@
 
 #include "net/echoreply.h"
 #include "net/hostlookup.h"
+#include "net/lookupstop.h"
 #include "net/ping.h"
 
 #include <sys/prctl.h>
@@ -19,6 +20,7 @@ TPingThread::TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::strin
 {
     pinger_->SetAddress(address);
     pinger_->SetTimeout(EchoTimeoutMs);
+    lookupStop_ = pinger_->LookupStopSwitch();
     Start();
 }
 
@@ -31,6 +33,7 @@ TPingThread::~TPingThread()
 void TPingThread::RequestStop()
 {
     WorkerThread::RequestStop();
+    lookupStop_->Pull();
 }
 
 void TPingThread::WaitUntilEnded()

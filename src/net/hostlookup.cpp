@@ -1,11 +1,9 @@
 #include "net/hostlookup.h"
 
-#include "net/echoreply.h"
+#include "net/nameserverlookup.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <mutex>
 #include <utility>
@@ -14,45 +12,7 @@ namespace {
 
 std::mutex resolverMutex;
 ScopedHostResolver::Resolver resolverOverride;
-
-std::uint16_t LookupErrorFromGai(int gaiError)
-{
-    switch (gaiError) {
-    case EAI_NONAME:
-#ifdef EAI_NODATA
-    case EAI_NODATA:
-#endif
-#ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY:
-#endif
-        return LookupError::HostNotFound;
-    case EAI_AGAIN:
-        return LookupError::TryAgain;
-    default:
-        return LookupError::NoRecovery;
-    }
-}
-
-HostLookupResult SystemResolve(const std::string& name)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_RAW;  // one entry per address instead of one per socket type
-    addrinfo* found = nullptr;
-    const int rc = getaddrinfo(name.c_str(), nullptr, &hints, &found);
-    if (rc != 0)
-        return {LookupErrorFromGai(rc), 0};
-    HostLookupResult result{LookupError::HostNotFound, 0};
-    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr) {
-            result = {LookupError::Success,
-                      reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr};
-            break;
-        }
-    }
-    freeaddrinfo(found);
-    return result;
-}
+std::string nameServersOverride;
 
 }  // namespace
 
@@ -73,14 +33,16 @@ std::string FormatDottedAddress(std::uint32_t address)
     return text;
 }
 
-HostLookupResult ResolveHostName(const std::string& name)
+HostLookupResult ResolveHostName(const std::string& name, const LookupStop* stop, std::chrono::milliseconds limit)
 {
     ScopedHostResolver::Resolver resolver;
+    std::string nameServers;
     {
         std::lock_guard lock(resolverMutex);
         resolver = resolverOverride;
+        nameServers = nameServersOverride;
     }
-    return resolver ? resolver(name) : SystemResolve(name);
+    return resolver ? resolver(name) : LookUpWithNameServers(name, stop, limit, nameServers);
 }
 
 ScopedHostResolver::ScopedHostResolver(Resolver resolver)
@@ -93,4 +55,16 @@ ScopedHostResolver::~ScopedHostResolver()
 {
     std::lock_guard lock(resolverMutex);
     resolverOverride = std::move(previous_);
+}
+
+ScopedNameServers::ScopedNameServers(std::string servers)
+{
+    std::lock_guard lock(resolverMutex);
+    previous_ = std::exchange(nameServersOverride, std::move(servers));
+}
+
+ScopedNameServers::~ScopedNameServers()
+{
+    std::lock_guard lock(resolverMutex);
+    nameServersOverride = std::move(previous_);
 }

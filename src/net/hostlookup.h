@@ -1,6 +1,7 @@
 #pragma once
-// IPv4 address texts and blocking host-name lookups, shared by TICMP and TPing.
+// IPv4 address texts and host-name lookups, shared by TICMP and TPing.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,11 +21,21 @@ std::optional<std::uint32_t> ParseDottedAddress(const std::string& text);
 // Four-part dotted text of a network-order address.
 std::string FormatDottedAddress(std::uint32_t address);
 
-// Looks a host name up (IPv4 only), blocking the calling thread.
-HostLookupResult ResolveHostName(const std::string& name);
+class LookupStop;
+
+// How long a lookup may wait for silent name servers before it fails with
+// LookupError::TryAgain.
+inline constexpr std::chrono::milliseconds HostLookupLimit{5000};
+
+// Looks a host name up (IPv4 only) on the calling thread, for at most limit.
+// Gives LookupError::Interrupted at once when stop (which may be null) is or
+// becomes pulled.
+HostLookupResult ResolveHostName(const std::string& name, const LookupStop* stop = nullptr,
+                                 std::chrono::milliseconds limit = HostLookupLimit);
 
 // Lets tests replace the system resolver for as long as the object lives. Lookups on
-// every thread go through the replacement; install it before any lookup starts.
+// every thread go through the replacement; install it before any lookup starts. The
+// replacement is not given the stop: it answers when it likes.
 class ScopedHostResolver {
 public:
     using Resolver = std::function<HostLookupResult(const std::string&)>;
@@ -35,4 +46,17 @@ public:
 
 private:
     Resolver previous_;
+};
+
+// Lets tests send lookups to other name servers ("127.0.0.1:5353") for as long as
+// the object lives, on every thread; the hosts file is still read first.
+class ScopedNameServers {
+public:
+    explicit ScopedNameServers(std::string servers);
+    ~ScopedNameServers();
+    ScopedNameServers(const ScopedNameServers&) = delete;
+    ScopedNameServers& operator=(const ScopedNameServers&) = delete;
+
+private:
+    std::string previous_;
 };

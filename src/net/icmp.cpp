@@ -2,6 +2,7 @@
 
 #include "net/echosocket.h"
 #include "net/hostlookup.h"
+#include "net/lookupstop.h"
 
 #include <algorithm>
 
@@ -10,7 +11,8 @@ constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
 constexpr std::size_t kPayloadTextSize = sizeof EchoPayloadText - 1;
 }  // namespace
 
-TICMP::TICMP(EchoSocketKind socketKind) : socket_(EchoSocket::Shared(socketKind))
+TICMP::TICMP(EchoSocketKind socketKind)
+    : socket_(EchoSocket::Shared(socketKind)), lookupStop_(std::make_shared<LookupStop>())
 {
     if (!socket_)
         throw TICMPException(IcmpSetupError::EchoHandle);
@@ -42,7 +44,7 @@ void TICMP::ResolveAddress()
     if (const auto dotted = ParseDottedAddress(address_)) {
         ipAddress_ = *dotted;
     } else {
-        const HostLookupResult found = ResolveHostName(address_);
+        const HostLookupResult found = ResolveHostName(address_, lookupStop_.get());
         if (found.Error != 0) {
             lastError_ = found.Error;
             ipAddress_ = kNoAddress;

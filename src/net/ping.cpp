@@ -1,6 +1,7 @@
 #include "net/ping.h"
 
 #include "net/hostlookup.h"
+#include "net/lookupstop.h"
 #include "net/threadmailbox.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@ struct TPing::LookupRelay {
     std::recursive_mutex mutex;  // a handler may release the component it was called for
     TPing* target = nullptr;
     ThreadMailbox* receiver = nullptr;
+    LookupStop stop;  // pulled when the component goes: its lookups need not finish
 };
 
 namespace {
@@ -59,6 +61,7 @@ TPing::~TPing()
     } catch (const std::exception&) {
         // Cancelling on a foreign thread is refused; the lookup is dropped below.
     }
+    relay_->stop.Pull();
     std::lock_guard lock(relay_->mutex);
     relay_->target = nullptr;
     relay_->receiver->deleteLater();
@@ -124,6 +127,11 @@ std::int32_t TPing::Ping()
     return icmp_ ? icmp_->Ping() : 0;
 }
 
+std::shared_ptr<LookupStop> TPing::LookupStopSwitch() const
+{
+    return icmp_ ? icmp_->LookupStopSwitch() : nullptr;
+}
+
 TIcmpEchoReply TPing::Reply() const
 {
     return icmp_ ? icmp_->Reply() : TIcmpEchoReply{};
@@ -160,7 +168,7 @@ void TPing::DnsLookup(const std::string& HostName)
     const std::uint64_t handle = ++lastHandle_;
     try {
         std::thread([relay = relay_, handle, HostName] {
-            const HostLookupResult found = ResolveHostName(HostName);
+            const HostLookupResult found = ResolveHostName(HostName, &relay->stop);
             std::lock_guard lock(relay->mutex);
             if (relay->target) {
                 relay->receiver->Post([relay, handle, found] {

@@ -43,6 +43,8 @@ public:
 
     // One synchronous echo; the number of replies, 0 for none.
     std::int32_t Ping();
+    // Pulled from any thread, abandons Ping's name lookups from then on.
+    std::shared_ptr<LookupStop> LookupStopSwitch() const;
     TIcmpEchoReply Reply() const;
     std::int32_t ErrorCode() const;
 
