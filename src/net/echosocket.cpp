@@ -145,9 +145,7 @@ std::uint32_t EchoStatusFromIcmpError(int type, int code)
 struct EchoSocket::Waiter {
     std::uint64_t key = 0;
     AwaitedEcho awaited;
-    KernelNanoseconds sendStart = 0;              // our clock, just before the send call
-    std::optional<KernelNanoseconds> leftAt;      // the kernel's transmit timestamp
-    std::optional<KernelNanoseconds> arrivedAt;   // the kernel's receive timestamp
+    EchoTimes times;  // our clocks and the kernel's stamps
     bool answered = false;     // set once, by whoever reads the answer
     bool outstanding = false;  // counted in outstanding_ until answered or ended
     EchoOutcome outcome;
@@ -378,7 +376,7 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     std::memcpy(&packet[2], &checksum, 2);
 
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, request.timeoutMs));
-    waiter.sendStart = RealTimeNow();
+    waiter.times.sent = ReadClocks();
     std::uint32_t sendStatus = EchoStatus::Success;
     const bool sent = Send(request, packet, sendStatus);
 
@@ -427,20 +425,19 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
         --outstanding_;  // timed out
     exchanges_.erase(waiter.key);
     const EchoOutcome answer = waiter.outcome;
-    const std::optional<KernelNanoseconds> leftAt = waiter.leftAt;
-    const std::optional<KernelNanoseconds> arrivedAt = waiter.arrivedAt;
+    const EchoTimes times = waiter.times;
     const bool answered = waiter.answered;
     lock.unlock();
     if (!sent)
         return failed(sendStatus);
     // The kernel's times where it gave them, so that waiting for the CPU on either
-    // side does not count as travel time.
-    const KernelNanoseconds left = leftAt.value_or(waiter.sendStart);
-    const KernelNanoseconds timeoutNs = static_cast<KernelNanoseconds>(std::max(0, request.timeoutMs)) * 1'000'000;
-    if (!answered || *arrivedAt - left > timeoutNs)
+    // side does not count as travel time, unless the clock was stepped meanwhile.
+    const std::int64_t roundTrip = answered ? RoundTripNanoseconds(times) : 0;
+    const std::int64_t timeoutNs = static_cast<std::int64_t>(std::max(0, request.timeoutMs)) * 1'000'000;
+    if (!answered || roundTrip > timeoutNs)
         return failed(EchoStatus::TimedOut);
     outcome = answer;
-    outcome.reply.RoundTripTime = WholeMilliseconds(left, *arrivedAt);
+    outcome.reply.RoundTripTime = WholeMilliseconds(roundTrip);
     return outcome;
 }
 
@@ -598,7 +595,7 @@ void EchoSocket::TakeErrorQueue(std::span<std::uint8_t> buffer, const Waiter* un
             const auto found = exchanges_.find(KeyOf(sent->destination, sent->identifier, sent->sequence));
             if (found == exchanges_.end())
                 continue;
-            found->second->leftAt = leftAt;
+            found->second->times.leftAt = leftAt;
             if (found->second == until)
                 return;
             continue;
@@ -636,7 +633,8 @@ void EchoSocket::TakeErrorQueue(std::span<std::uint8_t> buffer, const Waiter* un
 
 void EchoSocket::HandOver(Waiter& waiter, std::optional<KernelNanoseconds> receivedAt, std::unique_lock<std::mutex>& lock)
 {
-    waiter.arrivedAt = receivedAt ? receivedAt : std::optional<KernelNanoseconds>(RealTimeNow());
+    waiter.times.handedOver = ReadClocks();
+    waiter.times.arrivedAt = receivedAt;
     waiter.answered = true;
     if (std::exchange(waiter.outstanding, false))
         --outstanding_;

@@ -3,14 +3,51 @@
 #include <linux/errqueue.h>
 #include <linux/net_tstamp.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
-KernelNanoseconds RealTimeNow()
+namespace {
+
+std::int64_t Nanoseconds(clockid_t clock)
 {
     timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<KernelNanoseconds>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    clock_gettime(clock, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// How far the two clocks may drift apart without a step: a time server slews
+// the real-time clock by at most 500 ppm, and the two readings of a pair are
+// not taken at the very same instant.
+std::int64_t DriftAllowance(std::int64_t elapsed)
+{
+    return 1'000'000 + elapsed / 1000;
+}
+
+}  // namespace
+
+ClockReadings ReadClocks()
+{
+    ClockReadings readings;
+    readings.real = Nanoseconds(CLOCK_REALTIME);
+    readings.monotonic = Nanoseconds(CLOCK_MONOTONIC);
+    return readings;
+}
+
+std::int64_t RoundTripNanoseconds(const EchoTimes& times)
+{
+    const std::int64_t monotonic = std::max<std::int64_t>(0, times.handedOver.monotonic - times.sent.monotonic);
+    const std::int64_t allowance = DriftAllowance(monotonic);
+    const std::int64_t offsetAtSend = times.sent.real - times.sent.monotonic;
+    const std::int64_t offsetAtHandover = times.handedOver.real - times.handedOver.monotonic;
+    if (std::abs(offsetAtHandover - offsetAtSend) > allowance)
+        return monotonic;
+    const KernelNanoseconds left = times.leftAt.value_or(times.sent.real);
+    const KernelNanoseconds arrived = times.arrivedAt.value_or(times.handedOver.real);
+    if (left < times.sent.real - allowance || arrived > times.handedOver.real + allowance || arrived < left)
+        return monotonic;
+    return arrived - left;
 }
 
 bool EnableKernelTimestamps(int socketDescriptor)
@@ -36,9 +73,7 @@ std::optional<KernelNanoseconds> MessageTimestamp(const msghdr& message)
     return std::nullopt;
 }
 
-std::uint32_t WholeMilliseconds(KernelNanoseconds sent, KernelNanoseconds received)
+std::uint32_t WholeMilliseconds(std::int64_t nanoseconds)
 {
-    if (received <= sent)
-        return 0;
-    return static_cast<std::uint32_t>((received - sent) / 1'000'000);
+    return nanoseconds <= 0 ? 0 : static_cast<std::uint32_t>(nanoseconds / 1'000'000);
 }
