@@ -1,6 +1,8 @@
 #pragma once
-// Name servers that never answer, in place of the system's resolver: every
-// lookup of a name blocks until the object goes away (at most 60 s), then fails.
+// Name servers that never answer. SilentNameServers stands in for the TCP
+// lookups' resolver: every lookup of a name blocks until the object goes away
+// (at most 60 s), then fails. SilentNameServerSocket is a real one on loopback
+// that the echo rows' lookups ask: it takes every query and answers none.
 
 #include <chrono>
 #include <condition_variable>
@@ -8,6 +10,12 @@
 #include <mutex>
 #include <string>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "net/hostlookup.h"
 #include "platform/addresslookup.h"
 #include "platform/tcpclient.h"
 
@@ -47,4 +55,39 @@ private:
     };
     std::shared_ptr<Gate> gate_;
     ScopedIpv4Resolver resolver_;
+};
+
+class SilentNameServerSocket {
+public:
+    SilentNameServerSocket() : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+            && getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            servers_ = std::make_unique<ScopedNameServers>("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    }
+    ~SilentNameServerSocket()
+    {
+        servers_.reset();
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    bool Ready() const { return servers_ != nullptr; }
+
+    // Whether a query came within the time (and takes it).
+    bool QueryCameWithin(std::chrono::milliseconds wait)
+    {
+        pollfd readable{fd_, POLLIN, 0};
+        if (poll(&readable, 1, static_cast<int>(wait.count())) != 1)
+            return false;
+        char datagram[512];
+        return recv(fd_, datagram, sizeof datagram, 0) > 0;
+    }
+
+private:
+    int fd_;
+    std::unique_ptr<ScopedNameServers> servers_;
 };
