@@ -9,6 +9,7 @@
 #include "net/icmp.h"
 #include "net/netlab.h"
 #include "support/messageboxwatcher.h"
+#include "support/silentnameservers.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
 
@@ -163,6 +164,25 @@ private slots:
 
         // The rows measure inside the namespace: stop them before leaving it.
         form().serverTable->Clear();
+    }
+
+    void newListDoesNotWaitForRowsWhoseNameServersAreSilent()
+    {
+        if (!CanMeasure())
+            QSKIP("no echo socket can be opened here");
+        SilentNameServerSocket silent;
+        QVERIFY(silent.Ready());
+        MeasureDistancesWithEchoes(form());
+        DemoListServer first("127.0.0.1", 0, {Line("first.silent.test", 1), Line("127.0.0.1", 2)});
+        GetListFrom(first);
+        QVERIFY2(silent.QueryCameWithin(std::chrono::milliseconds(3000)), "the row never asked the name servers");
+
+        DemoListServer second("127.0.0.1", 0, {Line("127.0.0.1", 3)});
+        QElapsedTimer replacing;
+        replacing.start();
+        GetListFrom(second);
+        QTRY_COMPARE_WITH_TIMEOUT(form().serverTable->index(0, ColName).data().toString(), QStringLiteral("Server 3"), 5000);
+        QVERIFY2(replacing.elapsed() < 1500, qPrintable(QStringLiteral("the new list took %1 ms").arg(replacing.elapsed())));
     }
 
     void tooLongAListKeepsTheOldTable()

@@ -61,30 +61,21 @@ class SilentNameServerSocket {
 public:
     SilentNameServerSocket() : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
     {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof address;
         if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
             && getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
             servers_ = std::make_unique<ScopedNameServers>("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
     }
-    ~SilentNameServerSocket()
-    {
-        servers_.reset();
-        if (fd_ >= 0)
-            close(fd_);
-    }
+    ~SilentNameServerSocket() { servers_.reset(), close(fd_); }
     bool Ready() const { return servers_ != nullptr; }
 
     // Whether a query came within the time (and takes it).
     bool QueryCameWithin(std::chrono::milliseconds wait)
     {
         pollfd readable{fd_, POLLIN, 0};
-        if (poll(&readable, 1, static_cast<int>(wait.count())) != 1)
-            return false;
         char datagram[512];
-        return recv(fd_, datagram, sizeof datagram, 0) > 0;
+        return poll(&readable, 1, static_cast<int>(wait.count())) == 1 && recv(fd_, datagram, sizeof datagram, 0) > 0;
     }
 
 private:
