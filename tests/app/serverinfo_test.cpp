@@ -216,6 +216,34 @@ private slots:
         VerifyRestored();
     }
 
+    // A server's texts cannot pass for several rows or players: their control
+    // characters are drawn as symbols, in the table and in the window.
+    void controlCharactersAreDrawnAsSymbols_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("line feed") << "Keep\nRedFox" << QStringLiteral("Keep\u21B5RedFox");
+        QTest::newRow("cr lf, tab") << "A\r\n\tB" << QStringLiteral("A\u240D\u21B5\u2409B");
+        QTest::newRow("escape, del") << "\x1B[2J\x7F" << QStringLiteral("\u241B[2J\u2421");
+    }
+
+    void controlCharactersAreDrawnAsSymbols()
+    {
+        QFETCH(QString, raw);
+        QFETCH(QString, shown);
+        GameServerSetup setup = Bramble();
+        setup.levelName = raw.toStdString();
+        setup.players = {raw.toStdString(), "Pip"};
+        DemoGameServer server(setup);
+        ServerEntry entry = EntryFor(std::to_string(server.port()));
+        entry.name = raw.toStdString();
+        QueryRow(entry);
+        QCOMPARE(form().serverTable->index(0, ColName).data().toString(), shown);
+        QCOMPARE(playerList().LevelName(), shown);
+        QCOMPARE(playerList().PlayerLines(), QStringList({shown, "Pip"}));
+        QCOMPARE(playerList().mePlayer->document()->blockCount(), 2);
+    }
+
     void silentServerEndsWithinTheTimeout()
     {
         DemoGameServer server(Bramble(GameAnswer::Silent));
