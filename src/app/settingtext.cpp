@@ -1,13 +1,10 @@
 #include "app/settingtext.h"
 
+#include "platform/controlsymbols.h"
+
 namespace {
 
 constexpr char16_t kFirstRawByte = 0xDC80;  // stands for byte 0x80, up to 0xDCFF for 0xFF
-constexpr char16_t kFirstControlSymbol = 0x2400;  // U+2400 to U+241F: NUL to US
-constexpr char16_t kDeleteSymbol = 0x2421;
-// A line break gets the return arrow: its control picture is too small to
-// notice at the window font's size.
-constexpr char16_t kLineFeedSymbol = 0x21B5;
 
 bool IsContinuation(unsigned char byte)
 {
@@ -47,13 +44,6 @@ std::size_t Utf8SequenceLength(std::string_view bytes)
             return 0;
     }
     return length;
-}
-
-// Whether c is one of the visible symbols that stand for control characters.
-bool IsControlSymbol(char16_t c)
-{
-    return c == kLineFeedSymbol || (c >= kFirstControlSymbol && c < kFirstControlSymbol + 0x20) ||
-           c == kDeleteSymbol;
 }
 
 // The raw-byte marks of bytes 0x80 to 0xFF.
@@ -97,15 +87,9 @@ std::string BytesFromShown(const QString& shown)
         if (c >= kFirstRawByte && c <= 0xDCFF && !pairedLow) {
             flush();
             bytes += static_cast<char>(0x80 + (c - kFirstRawByte));
-        } else if (c == kLineFeedSymbol) {
+        } else if (const std::optional<char16_t> control = ControlOfSymbol(c)) {
             flush();
-            bytes += '\n';
-        } else if (c >= kFirstControlSymbol && c < kFirstControlSymbol + 0x20) {
-            flush();
-            bytes += static_cast<char>(c - kFirstControlSymbol);
-        } else if (c == kDeleteSymbol) {
-            flush();
-            bytes += '\x7F';
+            bytes += static_cast<char>(*control);
         } else {
             run += shown[i];
         }
@@ -121,14 +105,10 @@ QString ShownFromText(const QString& text)
     for (const QChar c : text) {
         // One of the symbols itself would read back as its control
         // character: it is shown by the marks of its UTF-8 bytes instead.
-        if (IsControlSymbol(c.unicode()))
+        if (ControlOfSymbol(c.unicode()))
             AppendRawBytes(shown, QString(c).toUtf8().toStdString());
-        else if (c == u'\n')
-            shown += QChar(kLineFeedSymbol);
-        else if (c.unicode() < 0x20)
-            shown += QChar(char16_t(kFirstControlSymbol + c.unicode()));
-        else if (c.unicode() == 0x7F)
-            shown += QChar(kDeleteSymbol);
+        else if (const std::optional<char16_t> symbol = ControlSymbol(c.unicode()))
+            shown += QChar(*symbol);
         else
             shown += c;
     }

@@ -1,6 +1,7 @@
 #include "browse/servertablemodel.h"
 
 #include "platform/codepage/codepagetext.h"
+#include "platform/controlsymbols.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -27,7 +28,7 @@ constexpr ColumnLayout kColumns[ServerColumnCount] = {
 
 QString ServerText(const std::string& text)
 {
-    return QString::fromStdU16String(AnsiToUtf16(text));
+    return QString::fromStdU16String(OnOneLine(AnsiToUtf16(text)));
 }
 
 ServerTableModel::ServerTableModel(QObject* parent)

@@ -73,5 +73,8 @@ private:
     DistanceDelivery distanceDelivery_;
 };
 
-// Server texts are 8-bit text in the game's code page; this is how they are shown.
+// Server texts are 8-bit text in the game's code page; this is how they are
+// shown, in the table and the "Playerlist" window: each on one line, its
+// control characters as visible symbols, so that a name cannot pass for
+// several rows or several players.
 QString ServerText(const std::string& text);

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "browse/servertablemodel.h"
 #include "demo-servers/demolistserver.h"
+#include "net/echopermission.h"
 #include "net/icmp.h"
 #include "net/netlab.h"
 #include "support/messageboxwatcher.h"
@@ -52,13 +53,13 @@ private slots:
         qputenv("WINEPREFIX", emptyPrefix_.path().toLocal8Bit());
         ini_ = std::make_unique<TempIni>();
         // A new namespace admits no group to datagram echo sockets; without
-        // CAP_NET_RAW raw ones are refused too.
+        // CAP_NET_RAW raw ones are refused too. An ordinary user may be refused here already.
         std::string whyNot;
         place_ = NetworkNamespace::Create(whyNot);
-        if (!place_)
+        if (!place_ && !EchoSocketsRefused())
             QSKIP(("needs a network namespace of its own: " + whyNot).c_str());
-        QVERIFY(setns(place_->Descriptor(), CLONE_NEWNET) == 0);
-        QVERIFY(GiveUpRawSockets());
+        QVERIFY(!place_ || setns(place_->Descriptor(), CLONE_NEWNET) == 0);
+        QVERIFY(!place_ || GiveUpRawSockets());
         QVERIFY_THROWS_EXCEPTION(TICMPException, TICMP());
     }
 

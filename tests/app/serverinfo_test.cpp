@@ -216,6 +216,32 @@ private slots:
         VerifyRestored();
     }
 
+    // Control characters from a server are drawn as symbols, in the table and the window.
+    void controlCharactersAreDrawnAsSymbols_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("line feed, escape") << "Keep\n\x1B[2J" << QStringLiteral("Keep\u21B5\u241B[2J");
+        QTest::newRow("cr lf, tab, del") << "A\r\n\tB\x7F" << QStringLiteral("A\u240D\u21B5\u2409B\u2421");
+    }
+
+    void controlCharactersAreDrawnAsSymbols()
+    {
+        QFETCH(QString, raw);
+        QFETCH(QString, shown);
+        GameServerSetup setup = Bramble();
+        setup.levelName = raw.toStdString();
+        setup.players = {setup.levelName, "Pip"};
+        DemoGameServer server(setup);
+        ServerEntry entry = EntryFor(std::to_string(server.port()));
+        entry.name = setup.levelName;
+        QueryRow(entry);
+        QCOMPARE(form().serverTable->index(0, ColName).data().toString(), shown);
+        QCOMPARE(playerList().LevelName(), shown);
+        QCOMPARE(playerList().PlayerLines(), QStringList({shown, "Pip"}));
+        QCOMPARE(playerList().mePlayer->document()->blockCount(), 2);
+    }
+
     void silentServerEndsWithinTheTimeout()
     {
         DemoGameServer server(Bramble(GameAnswer::Silent));
