@@ -31,7 +31,7 @@ struct FetchOptions {
     // so an answer of bare line ends must not make millions of them.
     std::size_t maxLines = 10000;
     // Raised when nobody wants the answer any more: the download ends at once.
-    std::shared_ptr<const CancelSignal> cancel;
+    std::shared_ptr<const CancelSignal> cancel = nullptr;
 };
 
 // Connects to the list server on host, sends nothing, and returns everything
