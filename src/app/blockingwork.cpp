@@ -1,5 +1,7 @@
 #include "app/blockingwork.h"
 
+#include "net/threadmailbox.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -12,7 +14,7 @@
 struct BlockingWorkState {
     std::mutex mutex;
     // Takes the work's steps while the window waits; null once it no longer does.
-    QObject* receiver = nullptr;
+    ThreadMailbox* receiver = nullptr;
     const std::shared_ptr<CancelSignal> cancel = std::make_shared<CancelSignal>();
     // Window thread only: set by the work's last step.
     bool finished = false;
@@ -22,7 +24,7 @@ struct BlockingWorkState {
     {
         std::lock_guard lock(mutex);
         if (receiver)
-            QMetaObject::invokeMethod(receiver, std::move(step), Qt::QueuedConnection);
+            receiver->Post(std::move(step));
     }
 };
 
@@ -94,8 +96,9 @@ BlockingWork::~BlockingWork()
 bool BlockingWork::RunOnOwnThread(std::function<void(const Context&)> work)
 {
     QEventLoop loop;
+    ThreadMailbox mailbox;
     auto state = std::make_shared<BlockingWorkState>();
-    state->receiver = &loop;
+    state->receiver = &mailbox;
     std::thread([state, work = std::move(work), loop = &loop] {
         std::exception_ptr error;
         try {
