@@ -8,6 +8,7 @@
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
+#include "support/timescale.h"
 #include "support/whenready.h"
 
 #include <QAction>
@@ -240,7 +241,7 @@ private slots:
         QVERIFY(ini_->Read().isEmpty());
         GetListFrom(silent);
 
-        QVERIFY2(shown.ran() && sinceClose.elapsed() < 1500, QByteArray::number(sinceClose.elapsed()));
+        QVERIFY2(shown.ran() && sinceClose.elapsed() < ScaledMs(1500), QByteArray::number(sinceClose.elapsed()));
         QVERIFY(busy);
         QCOMPARE(pageAfterClick, 0);
         // The close wrote the settings and stopped the rows' workers; the
