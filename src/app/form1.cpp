@@ -166,6 +166,8 @@ void TForm1::closeEvent(QCloseEvent* event)
         return;
     }
     closed_ = true;
+    // A command still waiting for the network ends now, without its answer.
+    blockingWork_.Abandon();
     event->accept();
 }
 

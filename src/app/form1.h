@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/blockingwork.h"
 #include "app/settingtext.h"
 #include "browse/serverentry.h"
 #include "launch/gamelaunch.h"
@@ -136,6 +137,8 @@ private:
     void FindGameInstallations();
     void TellUnusableRegistryFiles();
     void ReplaceRowsFromListServer();
+    // Nothing when the window closed while the query ran.
+    std::optional<ServerInfoResult> QueryOffWindowThread(const ServerEntry& entry, std::uint16_t port);
     void StartDistanceMeter(int row, const std::string& ip);
     void TellWhyDistancesAreMissing();
     void LaunchSelectedGame();
@@ -215,6 +218,8 @@ private:
     ProgramStarter programStarter_;
     bool gettingList_ = false;
     bool queryingServer_ = false;
+    // The download or query a command waits for; a close abandons it.
+    BlockingWork blockingWork_;
     // Why rows of this "Get List" go unmeasured; told once per run.
     std::string distanceNotice_;
     bool distanceNoticeShown_ = false;

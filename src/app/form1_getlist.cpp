@@ -12,6 +12,8 @@
 #include <QToolButton>
 
 #include <chrono>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -52,7 +54,7 @@ void TForm1::SetDistanceMeterFactory(DistanceMeterFactory factory)
 
 void TForm1::sbGetListClick()
 {
-    if (gettingList_)
+    if (gettingList_ || blockingWork_.Running())
         return;
     gettingList_ = true;
     sbGetList->setEnabled(false);
@@ -78,12 +80,21 @@ void TForm1::ReplaceRowsFromListServer()
 {
     FetchOptions options;
     options.port = idCListServer_.port;
-    const std::string answer = FetchServerList(idCListServer_.host, options);
+    // The download runs off the window thread, which keeps the windows painted
+    // and the distances coming while it waits.
+    const std::optional<std::string> answer =
+        blockingWork_.Run<std::string>([host = idCListServer_.host, options](const BlockingWork::Context& context) {
+            FetchOptions cancellable = options;
+            cancellable.cancel = context.Cancel();
+            return FetchServerList(host, cancellable);
+        });
+    if (!answer)
+        return;  // the window closed meanwhile
     // Only a complete answer replaces the table: a failed download keeps the
     // old rows and their workers.
     serverTable->Clear();
     StagedRowsShown reveal(*serverTable);
-    for (const ServerEntry& entry : ParseServerList(answer)) {
+    for (const ServerEntry& entry : ParseServerList(*answer)) {
         const int row = serverTable->StageRow(entry);
         reveal.ShowWhenDue();
         LetWindowRepaint();

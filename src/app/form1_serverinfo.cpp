@@ -43,9 +43,25 @@ private:
 
 } // namespace
 
+std::optional<ServerInfoResult> TForm1::QueryOffWindowThread(const ServerEntry& entry, std::uint16_t port)
+{
+    // The query has a connection of its own, so that it owns nothing the
+    // window may destroy; the window's client gives the time limits.
+    TfrmPlayerList* const playerList = frmPlayerList_;
+    return blockingWork_.Run<ServerInfoResult>(
+        [host = entry.ip, version = entry.version, port, timeouts = idCServerInfo_.timeouts,
+         playerList](const BlockingWork::Context& context) {
+            ServerInfoClient client{TcpClient(), timeouts};
+            client.connection.setCancelSignal(context.Cancel());
+            return QueryServerInfo(client, host, port, version, [&context, playerList](const std::string& levelName) {
+                context.OnWindowThread([playerList, levelName] { playerList->SetLevelName(ServerText(levelName)); });
+            });
+        });
+}
+
 void TForm1::acServerInfoExecute()
 {
-    if (queryingServer_ || !frmPlayerList_)
+    if (queryingServer_ || blockingWork_.Running() || !frmPlayerList_)
         return;
     // A copy: the table may change while the window repaints below.
     const std::optional<ServerEntry> entry = SelectedEntry();
@@ -62,13 +78,16 @@ void TForm1::acServerInfoExecute()
     sbServerInfo->setEnabled(false);
 
     ServerInfoResult result;
+    result.failed = true;
     if (const std::optional<std::uint16_t> port = ParseGamePort(entry->port)) {
-        result = QueryServerInfo(idCServerInfo_, entry->ip, *port, entry->version,
-                                 [this](const std::string& levelName) {
-                                     frmPlayerList_->SetLevelName(ServerText(levelName));
-                                 });
-    } else {
-        result.failed = true;
+        try {
+            std::optional<ServerInfoResult> answer = QueryOffWindowThread(*entry, *port);
+            if (!answer)
+                return;  // the main window closed meanwhile
+            result = std::move(*answer);
+        } catch (const std::exception&) {
+            // No thread for the query: it fails like a broken connection.
+        }
     }
 
     if (result.failed) {

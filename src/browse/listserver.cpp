@@ -66,6 +66,7 @@ std::string FetchServerList(const std::string& host, const FetchOptions& options
     TcpClient client;
     client.setInactivityTimeout(options.inactivityTimeout);
     client.setDeadline(std::chrono::steady_clock::now() + options.overallTimeout);
+    client.setCancelSignal(options.cancel);
     client.connect(host, options.port);
     // The list server speaks first and only; we just listen until it closes.
     std::string answer = client.readUntilClose(options.maxBytes);

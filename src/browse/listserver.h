@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "browse/serverentry.h"
+#include "platform/cancelsignal.h"
 
 // The list server's well-known port.
 inline constexpr std::uint16_t ListServerPort = 10057;
@@ -28,11 +30,13 @@ struct FetchOptions {
     // Most lines accepted: every line becomes a row with a thread of its own,
     // so an answer of bare line ends must not make millions of them.
     std::size_t maxLines = 10000;
+    // Raised when nobody wants the answer any more: the download ends at once.
+    std::shared_ptr<const CancelSignal> cancel = nullptr;
 };
 
 // Connects to the list server on host, sends nothing, and returns everything
 // it sends until it closes the connection. Any failure (name not resolved,
-// refused, reset, time-out, answer too long or of too many lines) is thrown
+// refused, reset, time-out, cancelled, answer too long or of too many lines) is thrown
 // as a TcpError.
 std::string FetchServerList(const std::string& host, const FetchOptions& options = {});
 

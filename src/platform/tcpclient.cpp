@@ -32,21 +32,21 @@ int PollTimeout(bool hasDeadline, Clock::time_point deadline)
     return static_cast<int>(std::clamp<long long>(left.count(), 0, 24LL * 3600 * 1000));
 }
 
-// Waits for events on fd; false on time-out. EINTR restarts the wait with
-// the time that is left.
-bool PollFor(int fd, short events, TcpClient::Duration timeout, short& revents)
+enum class PollOutcome { Ready, TimedOut, Cancelled };
+
+// Waits for events on fd, or for the cancel signal (cancelFd, -1 for none).
+// EINTR restarts the wait with the time that is left.
+PollOutcome PollFor(int fd, short events, TcpClient::Duration timeout, int cancelFd)
 {
     const bool hasDeadline = timeout.count() > 0;
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, PollTimeout(hasDeadline, deadline));
-        if (ready > 0) {
-            revents = entry.revents;
-            return true;
-        }
+        pollfd entries[2] = {{fd, events, 0}, {cancelFd, POLLIN, 0}};
+        const int ready = ::poll(entries, cancelFd >= 0 ? 2 : 1, PollTimeout(hasDeadline, deadline));
+        if (ready > 0)
+            return entries[1].revents != 0 ? PollOutcome::Cancelled : PollOutcome::Ready;
         if (ready == 0)
-            return false;
+            return PollOutcome::TimedOut;
         if (errno != EINTR)
             throw TcpError("waiting on the connection failed: " + ErrnoText(errno));
     }
@@ -54,9 +54,10 @@ bool PollFor(int fd, short events, TcpClient::Duration timeout, short& revents)
 
 // Makes one non-blocking connection attempt; returns the socket, or -1 with
 // error set.
-int TryConnect(const sockaddr_in& address, TcpClient::Duration timeout, int& error, bool& timedOut)
+int TryConnect(const sockaddr_in& address, TcpClient::Duration timeout, int cancelFd, int& error,
+               PollOutcome& outcome)
 {
-    timedOut = false;
+    outcome = PollOutcome::Ready;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = errno;
@@ -73,9 +74,8 @@ int TryConnect(const sockaddr_in& address, TcpClient::Duration timeout, int& err
         ::close(fd);
         return -1;
     }
-    short revents = 0;
-    if (!PollFor(fd, POLLOUT, timeout, revents)) {
-        timedOut = true;
+    outcome = PollFor(fd, POLLOUT, timeout, cancelFd);
+    if (outcome != PollOutcome::Ready) {
         error = ETIMEDOUT;
         ::close(fd);
         return -1;
@@ -101,7 +101,7 @@ TcpClient::~TcpClient()
 
 TcpClient::TcpClient(TcpClient&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), timeout_(other.timeout_), deadline_(other.deadline_),
-      peer_(std::move(other.peer_))
+      cancel_(std::move(other.cancel_)), peer_(std::move(other.peer_))
 {
 }
 
@@ -112,6 +112,7 @@ TcpClient& TcpClient::operator=(TcpClient&& other) noexcept
         fd_ = std::exchange(other.fd_, -1);
         timeout_ = other.timeout_;
         deadline_ = other.deadline_;
+        cancel_ = std::move(other.cancel_);
         peer_ = std::move(other.peer_);
     }
     return *this;
@@ -126,6 +127,7 @@ void TcpClient::connect(const std::string& host, std::uint16_t port)
 {
     close();
     peer_ = host + ":" + std::to_string(port);
+    throwIfCancelled();
     // The lookup counts as a wait like any other: silent name servers must
     // not outlast the time-outs.
     const Duration lookupWait = nextWait("looking up");
@@ -135,10 +137,11 @@ void TcpClient::connect(const std::string& host, std::uint16_t port)
     } catch (const TcpTimeoutError&) {
         failWithTimeout("looking up", lookupWait);
     }
+    throwIfCancelled();
 
     // A name may stand for several addresses: the first that accepts wins.
     int lastError = 0;
-    bool lastTimedOut = false;
+    PollOutcome lastOutcome = PollOutcome::Ready;
     Duration lastWait{0};
     for (const std::uint32_t ip : addresses) {
         sockaddr_in address{};
@@ -146,13 +149,14 @@ void TcpClient::connect(const std::string& host, std::uint16_t port)
         address.sin_port = htons(port);
         address.sin_addr.s_addr = ip;
         lastWait = nextWait("connecting to");
-        const int fd = TryConnect(address, lastWait, lastError, lastTimedOut);
+        const int fd = TryConnect(address, lastWait, cancel_ ? cancel_->PollFd() : -1, lastError, lastOutcome);
         if (fd >= 0) {
             fd_ = fd;
             return;
         }
+        throwIfCancelled();
     }
-    if (lastTimedOut)
+    if (lastOutcome == PollOutcome::TimedOut)
         failWithTimeout("connecting to", lastWait);
     throw TcpConnectError("cannot connect to " + peer_ + ": " + ErrnoText(lastError));
 }
@@ -225,9 +229,12 @@ void TcpClient::close() noexcept
 
 void TcpClient::waitFor(short events, const char* what)
 {
-    short revents = 0;
+    throwIfCancelled();
     const Duration wait = nextWait(what);
-    if (!PollFor(fd_, events, wait, revents))
+    const PollOutcome outcome = PollFor(fd_, events, wait, cancel_ ? cancel_->PollFd() : -1);
+    if (outcome == PollOutcome::Cancelled)
+        throwIfCancelled();
+    if (outcome == PollOutcome::TimedOut)
         failWithTimeout(what, wait);
     // Errors and hang-ups are reported by the next receive or send.
 }
@@ -256,6 +263,12 @@ void TcpClient::requireOpen() const
 {
     if (fd_ < 0)
         throw TcpError("the connection is not open");
+}
+
+void TcpClient::throwIfCancelled() const
+{
+    if (cancel_ && cancel_->Raised())
+        throw TcpCancelledError("the exchange with " + peer_ + " was abandoned");
 }
 
 void TcpClient::failWithErrno(const char* what, int error)

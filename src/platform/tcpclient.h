@@ -1,12 +1,16 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/cancelsignal.h"
 
 // Failures of a TCP connection. The window code treats them all alike; the
 // subclasses let callers and tests tell the causes apart.
@@ -35,6 +39,13 @@ public:
 
 // The peer closed the connection before the bytes asked for had arrived.
 class TcpClosedError : public TcpError {
+public:
+    using TcpError::TcpError;
+};
+
+// The waits were ended from outside: whoever raised the cancel signal no
+// longer wants the answer.
+class TcpCancelledError : public TcpError {
 public:
     using TcpError::TcpError;
 };
@@ -69,6 +80,11 @@ public:
     using Deadline = std::chrono::steady_clock::time_point;
     void setDeadline(std::optional<Deadline> deadline) { deadline_ = deadline; }
 
+    // Once this signal is raised (from any thread), connecting and every wait
+    // end with a TcpCancelledError. A name lookup under way is not cut short:
+    // the error follows when it returns.
+    void setCancelSignal(std::shared_ptr<const CancelSignal> signal) { cancel_ = std::move(signal); }
+
     // Connects to host (an IPv4 address or a name) at port, closing any
     // previous connection first. Looking the name up is one of the waits
     // bounded by the time-out and the deadline. Names under ".invalid" never
@@ -97,11 +113,13 @@ private:
     // the deadline (zero waits for ever). Throws once the deadline has passed.
     Duration nextWait(const char* what) const;
     void requireOpen() const;
+    void throwIfCancelled() const;
     // Throws a TcpError for errno after a failed receive or send.
     [[noreturn]] void failWithErrno(const char* what, int error);
 
     int fd_ = -1;
     Duration timeout_{0};
     std::optional<Deadline> deadline_;
+    std::shared_ptr<const CancelSignal> cancel_;
     std::string peer_;  // "host:port", for error messages
 };

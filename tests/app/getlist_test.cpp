@@ -8,8 +8,13 @@
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
+#include "support/timescale.h"
+#include "support/whenready.h"
 
 #include <QAction>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QWindow>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -203,6 +208,50 @@ private slots:
         QCOMPARE(form().idCListServer().host, std::string("localhost"));
         form().cbListServerChange(1);
         QCOMPARE(form().idCListServer().host, std::string("list2.tumblewick.invalid"));
+    }
+
+    // Last: it closes the window.
+    void aDownloadKeepsTheWindowPaintedAndACloseEndsIt()
+    {
+        DemoListServer full("127.0.0.1", 0, kLines);
+        GetListFrom(full);
+        meters_.events.clear();
+
+        // While a silent server holds the download: the command's button and
+        // cursor, no input reaching the window, distances applied and painted.
+        DemoListServer silent("127.0.0.1", 0, {}, ListAnswer::Silent);
+        PaintCounter painted(form().lvServerList->viewport());
+        bool busy = false;
+        int pageAfterClick = -1;
+        QElapsedTimer sinceClose;
+        WhenReady downloading([&] { return silent.connectionsAccepted() == 1; }, [&] {
+            busy = !form().sbGetList->isEnabled() && QApplication::overrideCursor()
+                   && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            QTabBar* tabs = form().PageControl1->tabBar();
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+            pageAfterClick = form().PageControl1->currentIndex();
+            painted.paints = 0;
+            form().serverTable->OpenDistanceMailbox(0)->Post("7 ms");
+        });
+        WhenReady shown([&] { return Row(0)[ColDistance] == "7 ms" && painted.paints > 0; }, [&] {
+            sinceClose.start();
+            form().windowHandle()->close();
+        });
+        MessageBoxWatcher boxes;
+        QVERIFY(ini_->Read().isEmpty());
+        GetListFrom(silent);
+
+        QVERIFY2(shown.ran() && sinceClose.elapsed() < ScaledMs(1500), QByteArray::number(sinceClose.elapsed()));
+        QVERIFY(busy);
+        QCOMPARE(pageAfterClick, 0);
+        // The close wrote the settings and stopped the rows' workers; the
+        // abandoned download changed nothing and told nothing.
+        QVERIFY(!form().isVisible());
+        QVERIFY(ini_->Read().contains("[Config]"));
+        QCOMPARE(meters_.events.size(), std::size_t{6});
+        QCOMPARE(form().serverTable->rowCount(), 3);
+        QVERIFY(boxes.seen().isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
     }
 };
 

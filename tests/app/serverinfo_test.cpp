@@ -9,6 +9,7 @@
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
+#include "support/whenready.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -254,6 +255,22 @@ private slots:
         QVERIFY2(took >= 350 && took < 3000, QByteArray::number(took));
         QCOMPARE(server.connectionsAccepted(), std::size_t{1});
         QCOMPARE(playerList().LevelName(), QString());
+        QCOMPARE(playerList().PlayerLines(), kErrorLine);
+        VerifyRestored();
+    }
+
+    void distancesKeepComingWhileTheQueryWaits()
+    {
+        DemoGameServer server(Bramble(GameAnswer::Silent));
+        PaintCounter painted(form().lvServerList->viewport());
+        WhenReady waiting([&] { return server.connectionsAccepted() == 1; }, [&] {
+            painted.paints = 0;
+            form().serverTable->OpenDistanceMailbox(0)->Post("7 ms");
+        });
+        const auto distance = [this] { return form().serverTable->index(0, ColDistance).data().toString(); };
+        WhenReady shown([&] { return distance() == "7 ms" && painted.paints > 0; }, [&] { server.stop(); });
+        QueryServer(server);
+        QVERIFY(shown.ran());
         QCOMPARE(playerList().PlayerLines(), kErrorLine);
         VerifyRestored();
     }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -377,4 +379,35 @@ TEST(TcpClient, ConnectsToTheFirstLookedUpAddressThatAccepts)
     client.setDeadline(std::chrono::steady_clock::now() + 10s);
     client.connect("two.quimbrel.test", peer.port());
     EXPECT_EQ(client.readExactly(6), "second");
+}
+
+TEST(TcpClient, ACancelSignalEndsTheWaitsAtOnce)
+{
+    using Wait = std::function<void(TcpClient&)>;
+    const std::vector<std::pair<const char*, Wait>> waits = {
+        {"reading some bytes", [](TcpClient& client) { client.readExactly(1); }},
+        {"reading until the peer closes", [](TcpClient& client) { client.readUntilClose(100); }},
+    };
+    for (const auto& [name, wait] : waits) {
+        SCOPED_TRACE(name);
+        ScriptedPeer peer([](int fd) { ScriptedPeer::ReceiveUntilClosed(fd); });
+        const auto cancel = std::make_shared<CancelSignal>();
+        TcpClient client = ConnectedClient(peer.port(), 30s);
+        client.setCancelSignal(cancel);
+        const auto start = std::chrono::steady_clock::now();
+        std::thread raiser([&cancel] {
+            std::this_thread::sleep_for(100ms);
+            cancel->Raise();
+        });
+        EXPECT_THROW(wait(client), TcpCancelledError);
+        raiser.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, Scaled(2s));
+    }
+    // Raised before: not even a connection is tried.
+    const auto raised = std::make_shared<CancelSignal>();
+    raised->Raise();
+    TcpClient client;
+    client.setCancelSignal(raised);
+    EXPECT_THROW(client.connect("127.0.0.1", 1), TcpCancelledError);
+    EXPECT_FALSE(client.isOpen());
 }
