@@ -38,6 +38,18 @@ void DistanceMailbox::Close()
         delivery_.apply_({{row_, std::move(*last)}});
 }
 
+void DistanceMailbox::ReportFailure(std::string why)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+    }
+    std::lock_guard lock(delivery_.mutex_);
+    if (!delivery_.failure_)
+        delivery_.failure_ = std::move(why);
+}
+
 DistanceDelivery::DistanceDelivery(Apply apply, QObject* parent) : QObject(parent), apply_(std::move(apply))
 {
     timer_.setSingleShot(true);
@@ -75,14 +87,21 @@ void DistanceDelivery::Schedule()
 void DistanceDelivery::Deliver()
 {
     std::vector<std::shared_ptr<DistanceMailbox>> waiting;
+    std::optional<std::string> failure;
     {
         std::lock_guard lock(mutex_);
         waiting.swap(waiting_);
-        if (waiting.empty()) {
+        failure = std::exchange(failure_, std::nullopt);
+        if (waiting.empty())
             armed_ = false;  // quiet: the next post wakes us
-            return;
-        }
     }
+    if (failure) {
+        // Queued: whoever tells the user may hold the window thread in a dialog.
+        QMetaObject::invokeMethod(
+            this, [this, why = QString::fromStdString(*failure)] { emit WorkerFailed(why); }, Qt::QueuedConnection);
+    }
+    if (waiting.empty())
+        return;
     Texts texts;
     texts.reserve(waiting.size());
     for (const auto& mailbox : waiting) {

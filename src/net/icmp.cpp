@@ -57,6 +57,7 @@ void TICMP::ResolveAddress()
 std::int32_t TICMP::Ping()
 {
     lastError_ = 0;
+    lastFailureMayPass_ = false;
     if (!addressResolved_)
         ResolveAddress();
     if (ipAddress_ == kNoAddress) {
@@ -88,6 +89,7 @@ std::int32_t TICMP::Ping()
         OnEchoRequest(this);
     const EchoOutcome outcome = socket_->Exchange(request);
     lastError_ = outcome.status;
+    lastFailureMayPass_ = outcome.passing;
     reply_ = outcome.reply;
     if (OnEchoReply)
         OnEchoReply(this, outcome.replies);

@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -104,9 +103,20 @@ void WorkerThread::Wait()
     completion_->ended.wait(lock, [this] { return completion_->done; });
 }
 
+void WorkerThread::RequestStop()
+{
+    {
+        // Under the lock, so that a worker about to sleep cannot miss it.
+        std::lock_guard lock(sleepMutex_);
+        stopRequested_.store(true);
+    }
+    stopSignal_.notify_all();
+}
+
 void WorkerThread::Sleep(std::chrono::milliseconds duration)
 {
-    std::this_thread::sleep_for(duration);
+    std::unique_lock lock(sleepMutex_);
+    stopSignal_.wait_for(lock, duration, [this] { return stopRequested_.load(); });
 }
 
 void* WorkerThread::Body(void* start)
@@ -121,7 +131,12 @@ void* WorkerThread::Body(void* start)
         WorkerThread* worker = std::exchange(thread->next, nullptr);
         std::shared_ptr<WorkerCompletion> completion = std::move(thread->completion);
         lock.unlock();
-        worker->Execute();
+        try {
+            worker->Execute();
+        } catch (...) {
+            // Out of memory, for one: the worker's own end, not the program's.
+            worker->ExecuteFailed(std::current_exception());
+        }
         worker->finished_.store(true);
 
         // Ready for the next worker before the owner hears of this one's end, so
