@@ -138,6 +138,7 @@ private:
     void ReplaceRowsFromListServer();
     void StartDistanceMeter(int row, const std::string& ip);
     void TellWhyDistancesAreMissing();
+    void DistanceWorkerFailed(const std::string& why);
     void LaunchSelectedGame();
     // Lets the user pick a game executable for one of the "Config" page's edits.
     void LocateExecutable(GameVersion version);

@@ -12,8 +12,17 @@ void DistanceMailbox::Post(std::string text)
         alreadyWaiting = pending_.has_value();
         pending_ = std::move(text);
     }
-    if (!alreadyWaiting)
+    if (alreadyWaiting)
+        return;
+    try {
         delivery_.Waiting(shared_from_this());
+    } catch (...) {
+        // Not queued (out of memory): take the text back, so that the next post
+        // queues the mailbox rather than leave it waiting unseen.
+        std::lock_guard lock(mutex_);
+        pending_.reset();
+        throw;
+    }
 }
 
 std::optional<std::string> DistanceMailbox::Take()

@@ -12,7 +12,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -106,6 +109,78 @@ TEST(WorkerThread, AWorkerRunsInTheNetworkNamespaceOfWhoStartedIt)
     backHere.Start();
     backHere.Wait();
     EXPECT_EQ(backHere.network, here.network);
+}
+
+// Ends in one of the ways a worker may end other than by returning promptly.
+class Ending final : public WorkerThread {
+public:
+    enum class Way { Throws, RunsOutOfMemory, SleepsUntilStopped };
+    explicit Ending(Way way) : WorkerThread(kSmallStack), way_(way) {}
+    ~Ending() override { Wait(); }
+    pid_t threadId = 0;
+    std::atomic<bool> asleep{false};
+    std::string failure;  // what ExecuteFailed was told
+
+private:
+    void Execute() override
+    {
+        threadId = static_cast<pid_t>(syscall(SYS_gettid));
+        switch (way_) {
+        case Way::Throws:
+            throw std::runtime_error("worker broke");
+        case Way::RunsOutOfMemory:
+            throw std::bad_alloc();
+        case Way::SleepsUntilStopped:
+            asleep = true;
+            Sleep(std::chrono::minutes(2));
+            break;
+        }
+    }
+    void ExecuteFailed(std::exception_ptr error) noexcept override
+    {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& caught) {
+            failure = caught.what();
+        }
+    }
+    const Way way_;
+};
+
+TEST(WorkerThread, AnExceptionOrAStopEndsOnlyTheWorkerAndItsThreadRunsTheNext)
+{
+    using Way = Ending::Way;
+    const struct {
+        Way way;
+        std::string failure;
+    } cases[] = {
+        {Way::Throws, "worker broke"},
+        {Way::RunsOutOfMemory, std::bad_alloc().what()},
+        {Way::SleepsUntilStopped, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.way));
+        Ending worker(c.way);
+        const auto started = std::chrono::steady_clock::now();
+        worker.Start();
+        if (c.way == Way::SleepsUntilStopped) {
+            for (int spin = 0; spin < 20000 && !worker.asleep; ++spin)
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            ASSERT_TRUE(worker.asleep);
+            worker.RequestStop();
+        }
+        worker.Wait();
+        // A stop cuts a sleep of minutes short at once.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+        EXPECT_TRUE(worker.Finished());
+        EXPECT_EQ(worker.failure, c.failure);
+
+        Recorder next;
+        next.Start();
+        next.Wait();
+        EXPECT_TRUE(next.returned);
+        EXPECT_EQ(next.threadId, worker.threadId);
+    }
 }
 
 }  // namespace
