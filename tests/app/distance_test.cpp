@@ -42,6 +42,10 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// Paired with the operator new above, so that sanitizers see malloc and free.
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
 namespace {
 
 const QRegularExpression kMilliseconds(QStringLiteral("^\\d+ ms$"));
