@@ -11,6 +11,7 @@
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
+#include "support/timescale.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -301,7 +302,7 @@ private slots:
         QVERIFY(form().close());
         const qint64 took = stopping.elapsed();
         // A sleeping thread wakes at its stop: no waiting out the rest of its second.
-        QVERIFY2(took < 500, qPrintable(QStringLiteral("closing took %1 ms").arg(took)));
+        QVERIFY2(took < ScaledMs(500), qPrintable(QStringLiteral("closing took %1 ms").arg(took)));
         // Every thread was waited for and destroyed by its row.
         for (int row = 0; row < kRows; ++row)
             QVERIFY(!form().serverTable->HasDistanceMeter(row));
