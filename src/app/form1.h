@@ -141,6 +141,7 @@ private:
     std::optional<ServerInfoResult> QueryOffWindowThread(const ServerEntry& entry, std::uint16_t port);
     void StartDistanceMeter(int row, const std::string& ip);
     void TellWhyDistancesAreMissing();
+    void DistanceWorkerFailed(const std::string& why);
     void LaunchSelectedGame();
     // Lets the user pick a game executable for one of the "Config" page's edits.
     void LocateExecutable(GameVersion version);

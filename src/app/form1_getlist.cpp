@@ -118,6 +118,16 @@ void TForm1::StartDistanceMeter(int row, const std::string& ip)
     }
 }
 
+void TForm1::DistanceWorkerFailed(const std::string& why)
+{
+    // A row's worker gave up while measuring: the user hears of it once per run,
+    // as of a row that could not be measured at all.
+    if (distanceNotice_.empty())
+        distanceNotice_ = why;
+    if (!gettingList_)
+        TellWhyDistancesAreMissing();
+}
+
 void TForm1::TellWhyDistancesAreMissing()
 {
     if (distanceNotice_.empty() || distanceNoticeShown_ || closed_)

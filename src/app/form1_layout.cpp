@@ -142,6 +142,8 @@ void TForm1::BuildJoinPage(QWidget* page)
 
     serverTable = new ServerTableModel(this);
     serverTable->SetJoinablePredicate([this](const ServerEntry& entry) { return IsEntryJoinable(entry); });
+    connect(serverTable, &ServerTableModel::DistanceWorkerFailed, this,
+            [this](const QString& why) { DistanceWorkerFailed(why.toStdString()); });
     lvServerList = Place(new ServerListView(page), "lvServerList", QRect(8, 40, 481, 153));
     lvServerList->SetTable(serverTable);
     connect(lvServerList, &ServerListView::DoubleClicked, this, &TForm1::lvServerListDblClick);

@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/quimbrelapplication.h"
 #include "app/startup.h"
+#include "platform/allocatorarenas.h"
 #include "platform/openfilelimit.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
         ApplyCommandLine(QCoreApplication::arguments());
         return 0;
     }
+    LimitAllocatorArenas();
     // Every measured server holds a socket: a long list needs many descriptors.
     RaiseOpenFileLimit();
     QuimbrelApplication app(argc, argv);

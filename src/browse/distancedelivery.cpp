@@ -12,8 +12,17 @@ void DistanceMailbox::Post(std::string text)
         alreadyWaiting = pending_.has_value();
         pending_ = std::move(text);
     }
-    if (!alreadyWaiting)
+    if (alreadyWaiting)
+        return;
+    try {
         delivery_.Waiting(shared_from_this());
+    } catch (...) {
+        // Not queued (out of memory): take the text back, so that the next post
+        // queues the mailbox rather than leave it waiting unseen.
+        std::lock_guard lock(mutex_);
+        pending_.reset();
+        throw;
+    }
 }
 
 std::optional<std::string> DistanceMailbox::Take()
@@ -36,6 +45,18 @@ void DistanceMailbox::Close()
     }
     if (last)
         delivery_.apply_({{row_, std::move(*last)}});
+}
+
+void DistanceMailbox::ReportFailure(std::string why)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+    }
+    std::lock_guard lock(delivery_.mutex_);
+    if (!delivery_.failure_)
+        delivery_.failure_ = std::move(why);
 }
 
 DistanceDelivery::DistanceDelivery(Apply apply, QObject* parent) : QObject(parent), apply_(std::move(apply))
@@ -75,14 +96,21 @@ void DistanceDelivery::Schedule()
 void DistanceDelivery::Deliver()
 {
     std::vector<std::shared_ptr<DistanceMailbox>> waiting;
+    std::optional<std::string> failure;
     {
         std::lock_guard lock(mutex_);
         waiting.swap(waiting_);
-        if (waiting.empty()) {
+        failure = std::exchange(failure_, std::nullopt);
+        if (waiting.empty())
             armed_ = false;  // quiet: the next post wakes us
-            return;
-        }
     }
+    if (failure) {
+        // Queued: whoever tells the user may hold the window thread in a dialog.
+        QMetaObject::invokeMethod(
+            this, [this, why = QString::fromStdString(*failure)] { emit WorkerFailed(why); }, Qt::QueuedConnection);
+    }
+    if (waiting.empty())
+        return;
     Texts texts;
     texts.reserve(waiting.size());
     for (const auto& mailbox : waiting) {

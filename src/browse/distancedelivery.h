@@ -26,6 +26,9 @@ public:
     // Window thread: applies a text still waiting, then lets nothing through.
     // The row's owner calls it once the worker has ended, before the row may go.
     void Close();
+    // Any thread: why the row's worker ended early (out of memory, say). The
+    // delivery hands such a text on to the window thread.
+    void ReportFailure(std::string why);
 
     int Row() const { return row_; }
 
@@ -60,6 +63,10 @@ public:
 
     std::shared_ptr<DistanceMailbox> Open(int row);
 
+signals:
+    // A row's worker ended early; why says why, in words for the user.
+    void WorkerFailed(const QString& why);
+
 private:
     friend class DistanceMailbox;
     void Waiting(std::shared_ptr<DistanceMailbox> mailbox);  // any thread
@@ -71,6 +78,7 @@ private:
     QElapsedTimer sinceDelivery_;
     std::mutex mutex_;
     std::vector<std::shared_ptr<DistanceMailbox>> waiting_;
+    std::optional<std::string> failure_;  // the first unreported failure
     // A delivery is due: the window thread will look, so posts need not wake it.
     bool armed_ = false;
 };

@@ -35,6 +35,7 @@ ServerTableModel::ServerTableModel(QObject* parent)
     : QAbstractTableModel(parent),
       distanceDelivery_([this](const DistanceDelivery::Texts& texts) { ApplyDistances(texts); })
 {
+    connect(&distanceDelivery_, &DistanceDelivery::WorkerFailed, this, &ServerTableModel::DistanceWorkerFailed);
 }
 
 ServerTableModel::~ServerTableModel()

@@ -55,6 +55,11 @@ public:
     // Stops the workers as above, then removes every row.
     void Clear();
 
+signals:
+    // A row's worker ended early for a reason the user should hear of once.
+    void DistanceWorkerFailed(const QString& why);
+
+public:
     // Caption, width and alignment of each column.
     static QString ColumnCaption(int column);
     static int ColumnWidth(int column);

@@ -9,6 +9,9 @@
 
 #include <sys/prctl.h>
 
+#include <chrono>
+#include <new>
+
 std::size_t TPingThread::StackBytesFor(const std::string& address)
 {
     return ParseDottedAddress(address) ? StackBytes : NameLookupStackBytes;
@@ -50,24 +53,64 @@ void TPingThread::Execute()
     // that are due close together at once rather than one after another.
     prctl(PR_SET_TIMERSLACK, WaitSlackNs);
     for (;;) {
+        const auto echoStarted = std::chrono::steady_clock::now();
         const std::int32_t replies = pinger_->Ping();
         const std::uint32_t roundTrip = pinger_->Reply().RoundTripTime;
-        distanceText_ = DistanceTextFor(replies, roundTrip, pinger_->ErrorCode());
+        const std::int32_t code = pinger_->ErrorCode();
+        distanceText_ = DistanceTextFor(replies, roundTrip, code);
         item_->Post(distanceText_);
 
-        // A stop request is looked at only here and below: the echo and the wait
-        // are not cut short, so a stop takes at most one of them to be seen.
-        if (replies > 0 && !StopRequested()) {
-            const std::int64_t rest = SpacingMs - static_cast<std::int64_t>(roundTrip);
+        const bool measured = code == static_cast<std::int32_t>(EchoStatus::Success)
+                              || code == static_cast<std::int32_t>(EchoStatus::TimedOut);
+        // A refusal that may pass: the row stays empty and is tried again a
+        // second after this attempt, as an answered echo would be.
+        const bool retry = replies == 0 && !measured && pinger_->ErrorMayPass();
+
+        // A stop request is looked at only here and below: an echo is not cut
+        // short, a wait ends at the request.
+        if (!StopRequested()) {
+            std::int64_t rest = 0;
+            if (replies > 0) {
+                rest = SpacingMs - static_cast<std::int64_t>(roundTrip);
+            } else if (retry) {
+                const auto spent = std::chrono::steady_clock::now() - echoStarted;
+                rest = SpacingMs - std::chrono::duration_cast<std::chrono::milliseconds>(spent).count();
+            }
+            // After a time-out there is no wait: the echo itself took the second.
             if (rest > 0)
                 Sleep(std::chrono::milliseconds(rest));
         }
-        // After a time-out there is no wait: the echo itself took the second.
-        const std::int32_t code = pinger_->ErrorCode();
-        const bool goOn = code == static_cast<std::int32_t>(EchoStatus::Success)
-                          || code == static_cast<std::int32_t>(EchoStatus::TimedOut);
-        if (StopRequested() || !goOn)
+        if (StopRequested() || !(measured || retry))
             break;
     }
     pinger_.reset();
+}
+
+void TPingThread::ExecuteFailed(std::exception_ptr error) noexcept
+{
+    // Ends as a failed echo would: the row empty, the thread done.
+    try {
+        pinger_.reset();
+        distanceText_.clear();
+    } catch (...) {
+    }
+    try {
+        std::string why = "Distances cannot be measured for every server: ";
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::bad_alloc&) {
+            why += "the system gives no more memory.";
+        } catch (const std::exception& other) {
+            why += other.what();
+            why += ".";
+        } catch (...) {
+            why += "a measurement failed.";
+        }
+        item_->ReportFailure(std::move(why));
+    } catch (...) {
+    }
+    try {
+        item_->Post({});
+    } catch (...) {
+    }
 }

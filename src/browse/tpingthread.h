@@ -14,8 +14,11 @@ class TPing;
 
 // Measures one server row's distance, about once a second, for as long as the
 // row exists: one echo at a time, its round-trip time in milliseconds, "too far"
-// while the server does not answer, and an empty text (after which the thread
-// ends) when the echo cannot be sent at all.
+// while the server does not answer, and an empty text when the echo cannot be
+// sent: the thread then ends, unless the reason may pass (a firewall rule, the
+// network down), when it tries again a second later. Should the measuring
+// itself fail (out of memory), the row is left empty as well and the thread
+// ends; the program goes on.
 //
 // Created and destroyed on the window thread. Its texts reach the row through
 // the row's mailbox, so the thread never waits for the window thread.
@@ -54,6 +57,7 @@ public:
 protected:
     // The measuring loop (the thread body).
     void Execute() override;
+    void ExecuteFailed(std::exception_ptr error) noexcept override;
 
 private:
     std::shared_ptr<DistanceMailbox> item_;

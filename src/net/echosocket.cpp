@@ -70,6 +70,26 @@ std::uint32_t EchoStatusFromErrno(int error)
     }
 }
 
+// Send failures that say nothing about the destination itself: a local firewall
+// rule, a network or route that is down for now, a full send queue.
+bool SendErrorMayPass(int error)
+{
+    switch (error) {
+    case EPERM:
+    case EACCES:
+    case ENETUNREACH:
+    case ENETDOWN:
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+    case ENOBUFS:
+    case ENOMEM:
+    case EAGAIN:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::uint64_t KeyOf(std::uint32_t destination, std::uint16_t identifier, std::uint16_t sequence)
 {
     return static_cast<std::uint64_t>(destination) << 32 | static_cast<std::uint64_t>(identifier) << 16 | sequence;
@@ -201,8 +221,11 @@ std::shared_ptr<EchoSocket> EchoSocket::Shared(EchoSocketKind kind)
         if (socket->wakeFd_ < 0)
             return nullptr;
         try {
-            socket->receiver_ = std::thread(&EchoSocket::Receive, socket.get());
-        } catch (const std::system_error&) {
+            // The receiving thread's buffer is made here: out of memory there
+            // would end the program, here it only leaves the socket unopened.
+            std::vector<std::uint8_t> buffer(kLargestPacket + 1);
+            socket->receiver_ = std::thread(&EchoSocket::Receive, socket.get(), std::move(buffer));
+        } catch (const std::exception&) {
             return nullptr;
         }
         slot = socket;
@@ -306,7 +329,8 @@ bool EchoSocket::ApplyOptions(const EchoRequest& request, std::uint32_t& status)
     return true;
 }
 
-bool EchoSocket::Send(const EchoRequest& request, std::span<const std::uint8_t> packet, std::uint32_t& status)
+bool EchoSocket::Send(const EchoRequest& request, std::span<const std::uint8_t> packet, std::uint32_t& status,
+                      bool& passing)
 {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
@@ -321,6 +345,7 @@ bool EchoSocket::Send(const EchoRequest& request, std::span<const std::uint8_t> 
                 return true;
         }
         status = EchoStatusFromErrno(errno);
+        passing = SendErrorMayPass(errno);
         return false;
     };
     {
@@ -357,15 +382,23 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     if (request.data.size() > kLargestPacket - kIcmpHeaderSize - sizeof(iphdr))
         return failed(EchoStatus::BadRequest);
 
-    Waiter waiter;
+    // Everything that may run out of memory comes before the waiter is
+    // registered: once it is, nothing may throw until it is taken out again.
+    std::vector<std::uint8_t> packet(kIcmpHeaderSize + request.data.size());
     std::unique_lock lock(mutex_);
+    std::unique_ptr<std::uint8_t[]> buffer = std::move(buffer_);
+    lock.unlock();
+    if (!buffer)
+        buffer.reset(new std::uint8_t[kLargestPacket + 1]);
+
+    Waiter waiter;
+    lock.lock();
     const std::uint16_t sequence = NextSequenceFor(request.destination);
     waiter.awaited = AwaitedEcho{request.destination, identifier_, sequence};
     waiter.key = KeyOf(request.destination, identifier_, sequence);
     exchanges_.emplace(waiter.key, &waiter);
     lock.unlock();
 
-    std::vector<std::uint8_t> packet(kIcmpHeaderSize + request.data.size());
     packet[0] = ICMP_ECHO;
     std::copy(request.data.begin(), request.data.end(), packet.begin() + kIcmpHeaderSize);
     const std::uint16_t identifierBytes = htons(identifier_);
@@ -378,16 +411,12 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, request.timeoutMs));
     waiter.times.sent = ReadClocks();
     std::uint32_t sendStatus = EchoStatus::Success;
-    const bool sent = Send(request, packet, sendStatus);
+    bool sendMayPass = false;
+    const bool sent = Send(request, packet, sendStatus, sendMayPass);
 
     if (sent) {
         // Over loopback and other fast paths the answer is often in already: take
         // what there is now rather than wake the receiving thread for it.
-        lock.lock();
-        std::unique_ptr<std::uint8_t[]> buffer = std::move(buffer_);
-        lock.unlock();
-        if (!buffer)
-            buffer.reset(new std::uint8_t[kLargestPacket + 1]);
         const std::span<std::uint8_t> room(buffer.get(), kLargestPacket + 1);
         if (kernelTimestamps_)
             TakeErrorQueue(room, &waiter);
@@ -420,6 +449,8 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
         }
     } else {
         lock.lock();
+        if (!buffer_)
+            buffer_ = std::move(buffer);
     }
     if (std::exchange(waiter.outstanding, false))
         --outstanding_;  // timed out
@@ -428,8 +459,10 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     const EchoTimes times = waiter.times;
     const bool answered = waiter.answered;
     lock.unlock();
-    if (!sent)
+    if (!sent) {
+        outcome.passing = sendMayPass;
         return failed(sendStatus);
+    }
     // The kernel's times where it gave them, so that waiting for the CPU on either
     // side does not count as travel time, unless the clock was stepped meanwhile.
     const std::int64_t roundTrip = answered ? RoundTripNanoseconds(times) : 0;
@@ -441,9 +474,8 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     return outcome;
 }
 
-void EchoSocket::Receive()
+void EchoSocket::Receive(std::vector<std::uint8_t> buffer)
 {
-    std::vector<std::uint8_t> buffer(kLargestPacket + 1);
     // The average time between wake-ups that found something, smoothed.
     auto lastRound = Clock::now();
     auto averageGap = std::chrono::duration<double, std::milli>(1000);

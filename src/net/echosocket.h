@@ -30,6 +30,9 @@ struct EchoOutcome {
     int replies = 0;                   // 1 when an echo reply came, else 0
     std::uint32_t status = EchoStatus::Success;
     TIcmpEchoReply reply;             // the answer, or the error that came instead
+    // The request could not be sent for a reason that may soon pass (a firewall
+    // rule, the network down, no buffer room): worth trying again later.
+    bool passing = false;
 };
 
 constexpr std::uint8_t DontFragment = 0x02;
@@ -61,11 +64,12 @@ private:
     static std::shared_ptr<EchoSocket> OpenDatagram();
     static std::shared_ptr<EchoSocket> OpenRaw();
 
-    bool Send(const EchoRequest& request, std::span<const std::uint8_t> packet, std::uint32_t& status);
+    bool Send(const EchoRequest& request, std::span<const std::uint8_t> packet, std::uint32_t& status,
+              bool& passing);
     bool OptionsAppliedFor(const EchoRequest& request) const;
     bool ApplyOptions(const EchoRequest& request, std::uint32_t& status);
     std::uint16_t NextSequenceFor(std::uint32_t destination);
-    void Receive();
+    void Receive(std::vector<std::uint8_t> buffer);
     void WakeReceiver();
     // Both read what is queued and hand it over; given a waiter, they stop once
     // they have read what that waiter needs.

@@ -59,6 +59,7 @@ void TICMP::ResolveAddress()
 std::int32_t TICMP::Ping()
 {
     lastError_ = 0;
+    lastFailureMayPass_ = false;
     if (!addressResolved_)
         ResolveAddress();
     if (ipAddress_ == kNoAddress) {
@@ -90,6 +91,7 @@ std::int32_t TICMP::Ping()
         OnEchoRequest(this);
     const EchoOutcome outcome = socket_->Exchange(request);
     lastError_ = outcome.status;
+    lastFailureMayPass_ = outcome.passing;
     reply_ = outcome.reply;
     if (OnEchoReply)
         OnEchoReply(this, outcome.replies);

@@ -66,6 +66,9 @@ public:
 
     const TIcmpEchoReply& Reply() const { return reply_; }
     std::uint32_t LastError() const { return lastError_; }
+    // The last Ping's request could not be sent for a reason that may soon pass
+    // (a firewall rule, the network down); LastError keeps its usual code.
+    bool LastFailureMayPass() const { return lastFailureMayPass_; }
     // Resolved address in network byte order; 0xFFFFFFFF when there is none.
     std::uint32_t IPAddress() const { return ipAddress_; }
     EchoSocketKind SocketKind() const;
@@ -94,4 +97,5 @@ private:
     std::int32_t flags_ = 0;
     std::uint32_t lastError_ = 0;
     bool addressResolved_ = false;
+    bool lastFailureMayPass_ = false;
 };

@@ -142,6 +142,11 @@ std::int32_t TPing::ErrorCode() const
     return icmp_ ? static_cast<std::int32_t>(icmp_->LastError()) : -1;
 }
 
+bool TPing::ErrorMayPass() const
+{
+    return icmp_ && icmp_->LastFailureMayPass();
+}
+
 void TPing::RaiseDnsLookupDone(std::uint16_t error)
 {
     if (OnDnsLookupDone)

@@ -47,6 +47,8 @@ public:
     std::shared_ptr<LookupStop> LookupStopSwitch() const;
     TIcmpEchoReply Reply() const;
     std::int32_t ErrorCode() const;
+    // The last echo could not be sent for a reason that may soon pass.
+    bool ErrorMayPass() const;
 
     // Starts looking HostName up. A dotted address is answered at once, before the call
     // returns; a name is looked up in the background and OnDnsLookupDone follows on this

@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -42,7 +41,7 @@ using Likeness = std::pair<std::size_t, ino_t>;
 
 struct ThreadPool {
     std::mutex mutex;
-    std::map<Likeness, std::vector<PooledThread*>> idle;
+    std::map<Likeness, std::vector<std::shared_ptr<PooledThread>>> idle;
 };
 
 ThreadPool& Pool()
@@ -65,22 +64,27 @@ void WorkerThread::Start()
     completion_ = std::make_shared<WorkerCompletion>();
     const Likeness likeness{stackBytes_, NetworkNamespaceOfThisThread()};
     ThreadPool& pool = Pool();
+    std::shared_ptr<PooledThread> idle;
     {
         std::lock_guard lock(pool.mutex);
         auto found = pool.idle.find(likeness);
         if (found != pool.idle.end() && !found->second.empty()) {
-            PooledThread* thread = found->second.back();
+            idle = std::move(found->second.back());
             found->second.pop_back();
-            thread->next = this;
-            thread->completion = completion_;
-            thread->wake.notify_one();
-            return;
+            idle->next = this;
+            idle->completion = completion_;
         }
     }
-    auto* thread = new PooledThread;
+    if (idle) {
+        // Woken after the lock is released, so that it does not wake only to
+        // wait for the lock; held, so that it cannot go before it is woken.
+        idle->wake.notify_one();
+        return;
+    }
+    auto thread = std::make_shared<PooledThread>();
     thread->next = this;
     thread->completion = completion_;
-    auto* start = new std::pair<PooledThread*, Likeness>(thread, likeness);
+    auto* start = new std::pair<std::shared_ptr<PooledThread>, Likeness>(thread, likeness);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, stackBytes_);
@@ -90,7 +94,6 @@ void WorkerThread::Start()
     pthread_attr_destroy(&attributes);
     if (error != 0) {
         delete start;
-        delete thread;
         completion_.reset();
         throw std::system_error(error, std::generic_category(), "cannot start a thread");
     }
@@ -104,15 +107,26 @@ void WorkerThread::Wait()
     completion_->ended.wait(lock, [this] { return completion_->done; });
 }
 
+void WorkerThread::RequestStop()
+{
+    {
+        // Under the lock, so that a worker about to sleep cannot miss it.
+        std::lock_guard lock(sleepMutex_);
+        stopRequested_.store(true);
+    }
+    stopSignal_.notify_all();
+}
+
 void WorkerThread::Sleep(std::chrono::milliseconds duration)
 {
-    std::this_thread::sleep_for(duration);
+    std::unique_lock lock(sleepMutex_);
+    stopSignal_.wait_for(lock, duration, [this] { return stopRequested_.load(); });
 }
 
 void* WorkerThread::Body(void* start)
 {
-    auto* handed = static_cast<std::pair<PooledThread*, Likeness>*>(start);
-    PooledThread* const thread = handed->first;
+    auto* handed = static_cast<std::pair<std::shared_ptr<PooledThread>, Likeness>*>(start);
+    const std::shared_ptr<PooledThread> thread = std::move(handed->first);
     const Likeness likeness = handed->second;
     delete handed;
     ThreadPool& pool = Pool();
@@ -121,13 +135,18 @@ void* WorkerThread::Body(void* start)
         WorkerThread* worker = std::exchange(thread->next, nullptr);
         std::shared_ptr<WorkerCompletion> completion = std::move(thread->completion);
         lock.unlock();
-        worker->Execute();
+        try {
+            worker->Execute();
+        } catch (...) {
+            // Out of memory, for one: the worker's own end, not the program's.
+            worker->ExecuteFailed(std::current_exception());
+        }
         worker->finished_.store(true);
 
         // Ready for the next worker before the owner hears of this one's end, so
         // that a worker started right after that wait finds this thread.
         lock.lock();
-        std::vector<PooledThread*>& idle = pool.idle[likeness];
+        std::vector<std::shared_ptr<PooledThread>>& idle = pool.idle[likeness];
         idle.push_back(thread);
         lock.unlock();
         {
@@ -139,12 +158,11 @@ void* WorkerThread::Body(void* start)
 
         // Wait to be handed the next worker; go when none comes in time.
         lock.lock();
-        if (!thread->wake.wait_for(lock, kIdleKeep, [thread] { return thread->next != nullptr; })) {
+        if (!thread->wake.wait_for(lock, kIdleKeep, [&thread] { return thread->next != nullptr; })) {
             std::erase(idle, thread);
             break;
         }
     }
     lock.unlock();
-    delete thread;
     return nullptr;
 }

@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <memory>
+#include <mutex>
 
 struct WorkerCompletion;
 
@@ -15,7 +18,8 @@ struct WorkerCompletion;
 // for by its owner; the object outlives the thread body. A system thread whose
 // worker has ended waits a few seconds to run the next worker started with the
 // same stack size in the same network namespace, so that stopping and starting
-// a thousand workers makes and ends no threads.
+// a thousand workers makes and ends no threads. An exception that leaves the
+// worker ends its thread only, never the program.
 class WorkerThread {
 public:
     explicit WorkerThread(std::size_t stackBytes);
@@ -27,8 +31,8 @@ public:
     // Runs Execute on the new thread. Raises std::system_error when the system
     // gives no more threads.
     void Start();
-    // Any thread.
-    void RequestStop() { stopRequested_.store(true); }
+    // Any thread. Wakes the worker if it is in Sleep.
+    void RequestStop();
     bool StopRequested() const { return stopRequested_.load(); }
     // Blocks until Execute has returned; at once when it has, or never started.
     // Any thread but the worker's own.
@@ -38,8 +42,11 @@ public:
 
 protected:
     virtual void Execute() = 0;
-    // Sleeps the whole time: a stop request does not cut it short.
-    static void Sleep(std::chrono::milliseconds duration);
+    // Called on the worker's thread when Execute let an exception out; the
+    // thread then ends as if Execute had returned.
+    virtual void ExecuteFailed(std::exception_ptr /*error*/) noexcept {}
+    // Sleeps for duration, or until a stop is requested, whichever comes first.
+    void Sleep(std::chrono::milliseconds duration);
 
 private:
     static void* Body(void* start);
@@ -48,4 +55,6 @@ private:
     std::shared_ptr<WorkerCompletion> completion_;  // from Start on
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> finished_{false};
+    std::mutex sleepMutex_;
+    std::condition_variable stopSignal_;
 };

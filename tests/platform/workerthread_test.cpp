@@ -3,6 +3,8 @@
 
 #include "platform/workerthread.h"
 
+#include "support/timescale.h"
+
 #include <gtest/gtest.h>
 
 #include <sched.h>
@@ -12,7 +14,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <functional>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -106,6 +110,47 @@ TEST(WorkerThread, AWorkerRunsInTheNetworkNamespaceOfWhoStartedIt)
     backHere.Start();
     backHere.Wait();
     EXPECT_EQ(backHere.network, here.network);
+}
+
+// Ends by throwing, or sleeps for minutes until stopped.
+class Ending final : public WorkerThread {
+public:
+    explicit Ending(bool throws) : WorkerThread(kSmallStack), throws_(throws) {}
+    ~Ending() override { Wait(); }
+    pid_t threadId = 0;
+    std::atomic<bool> asleep{false};
+
+private:
+    void Execute() override
+    {
+        threadId = static_cast<pid_t>(syscall(SYS_gettid));
+        if (throws_)
+            throw std::bad_alloc();
+        asleep = true;
+        Sleep(std::chrono::minutes(2));
+    }
+    const bool throws_;
+};
+
+TEST(WorkerThread, AnExceptionOrAStopEndsTheWorkerAtOnceAndItsThreadRunsTheNext)
+{
+    for (const bool throws : {true, false}) {
+        SCOPED_TRACE(throws ? "throws" : "stopped while asleep");
+        Ending worker(throws);
+        const auto started = std::chrono::steady_clock::now();
+        worker.Start();
+        for (int spin = 0; spin < 20000 && !throws && !worker.asleep; ++spin)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        worker.RequestStop();
+        worker.Wait();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, Scaled(std::chrono::seconds(1)));
+
+        Recorder next;
+        next.Start();
+        next.Wait();
+        EXPECT_TRUE(next.returned);
+        EXPECT_EQ(next.threadId, worker.threadId);
+    }
 }
 
 }  // namespace
