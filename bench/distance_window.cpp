@@ -19,6 +19,7 @@
 #include "demo-servers/samplelist.h"
 #include "platform/allocatorarenas.h"
 #include "platform/openfilelimit.h"
+#include "platform/threadwaitslots.h"
 #include "support/windowwaits.h"
 
 #include <QElapsedTimer>
@@ -117,6 +118,7 @@ int main(int argc, char** argv)
     }
     // As the program itself starts; MALLOC_ARENA_MAX=16 shows the default.
     LimitAllocatorArenas();
+    MakeRoomForManyThreadWaits();
     const unsigned long fileLimit = RaiseOpenFileLimit();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "platform/allocatorarenas.h"
 #include "platform/openfilelimit.h"
+#include "platform/threadwaitslots.h"
 
 #include <QCoreApplication>
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
         return 0;
     }
     LimitAllocatorArenas();
+    MakeRoomForManyThreadWaits();
     // Every measured server holds a socket: a long list needs many descriptors.
     RaiseOpenFileLimit();
     QuimbrelApplication app(argc, argv);
