@@ -4,7 +4,7 @@
 
 #include "net/echoreply.h"
 #include "net/hostlookup.h"
-#include "net/lookupstop.h"
+#include "platform/cancelsignal.h"
 #include "net/ping.h"
 
 #include <sys/prctl.h>
@@ -23,7 +23,7 @@ TPingThread::TPingThread(std::shared_ptr<DistanceMailbox> Item, const std::strin
 {
     pinger_->SetAddress(address);
     pinger_->SetTimeout(EchoTimeoutMs);
-    lookupStop_ = pinger_->LookupStopSwitch();
+    lookupCancel_ = pinger_->LookupCancelSignal();
     Start();
 }
 
@@ -36,7 +36,7 @@ TPingThread::~TPingThread()
 void TPingThread::RequestStop()
 {
     WorkerThread::RequestStop();
-    lookupStop_->Pull();
+    lookupCancel_->Raise();
 }
 
 void TPingThread::WaitUntilEnded()

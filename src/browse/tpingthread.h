@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-class LookupStop;
+class CancelSignal;
 class TPing;
 
 // Measures one server row's distance, about once a second, for as long as the
@@ -62,8 +62,8 @@ protected:
 private:
     std::shared_ptr<DistanceMailbox> item_;
     std::unique_ptr<TPing> pinger_;
-    // Outlives the pinger, which the thread releases: a stop pulls it to
+    // Outlives the pinger, which the thread releases: a stop raises it to
     // abandon a name lookup under way.
-    std::shared_ptr<LookupStop> lookupStop_;
+    std::shared_ptr<CancelSignal> lookupCancel_;
     std::string distanceText_;
 };

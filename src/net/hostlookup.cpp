@@ -33,7 +33,7 @@ std::string FormatDottedAddress(std::uint32_t address)
     return text;
 }
 
-HostLookupResult ResolveHostName(const std::string& name, const LookupStop* stop, std::chrono::milliseconds limit)
+HostLookupResult ResolveHostName(const std::string& name, const CancelSignal* stop, std::chrono::milliseconds limit)
 {
     ScopedHostResolver::Resolver resolver;
     std::string nameServers;

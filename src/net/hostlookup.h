@@ -21,16 +21,16 @@ std::optional<std::uint32_t> ParseDottedAddress(const std::string& text);
 // Four-part dotted text of a network-order address.
 std::string FormatDottedAddress(std::uint32_t address);
 
-class LookupStop;
+class CancelSignal;
 
 // How long a lookup may wait for silent name servers before it fails with
 // LookupError::TryAgain.
 inline constexpr std::chrono::milliseconds HostLookupLimit{5000};
 
 // Looks a host name up (IPv4 only) on the calling thread, for at most limit.
-// Gives LookupError::Interrupted at once when stop (which may be null) is or
-// becomes pulled.
-HostLookupResult ResolveHostName(const std::string& name, const LookupStop* stop = nullptr,
+// Gives LookupError::Interrupted at once when stop (which may be null) is
+// raised or becomes raised.
+HostLookupResult ResolveHostName(const std::string& name, const CancelSignal* stop = nullptr,
                                  std::chrono::milliseconds limit = HostLookupLimit);
 
 // Lets tests replace the system resolver for as long as the object lives. Lookups on

@@ -2,7 +2,7 @@
 
 #include "net/echosocket.h"
 #include "net/hostlookup.h"
-#include "net/lookupstop.h"
+#include "platform/cancelsignal.h"
 
 #include <algorithm>
 
@@ -12,7 +12,7 @@ constexpr std::size_t kPayloadTextSize = sizeof EchoPayloadText - 1;
 }  // namespace
 
 TICMP::TICMP(EchoSocketKind socketKind)
-    : socket_(EchoSocket::Shared(socketKind)), lookupStop_(std::make_shared<LookupStop>())
+    : socket_(EchoSocket::Shared(socketKind)), lookupCancel_(std::make_shared<CancelSignal>())
 {
     if (!socket_)
         throw TICMPException(IcmpSetupError::EchoHandle);
@@ -44,7 +44,7 @@ void TICMP::ResolveAddress()
     if (const auto dotted = ParseDottedAddress(address_)) {
         ipAddress_ = *dotted;
     } else {
-        const HostLookupResult found = ResolveHostName(address_, lookupStop_.get());
+        const HostLookupResult found = ResolveHostName(address_, lookupCancel_.get());
         if (found.Error != 0) {
             lastError_ = found.Error;
             ipAddress_ = kNoAddress;

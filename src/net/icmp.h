@@ -12,7 +12,7 @@
 #include <string>
 
 class EchoSocket;
-class LookupStop;
+class CancelSignal;
 
 // Raised only while a TICMP is being set up.
 class TICMPException : public std::runtime_error {
@@ -73,10 +73,10 @@ public:
     std::uint32_t IPAddress() const { return ipAddress_; }
     EchoSocketKind SocketKind() const;
 
-    // The switch that abandons this object's name lookups, the one under way and
-    // every later one (each then fails as unresolvable). Any thread may pull it,
+    // The signal that abandons this object's name lookups, the one under way and
+    // every later one (each then fails as unresolvable). Any thread may raise it,
     // and hold it longer than the object lives.
-    std::shared_ptr<LookupStop> LookupStopSwitch() const { return lookupStop_; }
+    std::shared_ptr<CancelSignal> LookupCancelSignal() const { return lookupCancel_; }
 
     DisplayEvent OnDisplay;
     RequestEvent OnEchoRequest;
@@ -87,7 +87,7 @@ private:
     void Display(const std::string& text);
 
     std::shared_ptr<EchoSocket> socket_;  // shared with every other TICMP of this kind
-    std::shared_ptr<LookupStop> lookupStop_;
+    std::shared_ptr<CancelSignal> lookupCancel_;
     TIcmpEchoReply reply_{};
     std::string address_;
     std::uint32_t ipAddress_ = 0;

@@ -1,7 +1,7 @@
 #include "net/nameserverlookup.h"
 
 #include "net/echoreply.h"
-#include "net/lookupstop.h"
+#include "platform/cancelsignal.h"
 
 #include <ares.h>
 #include <netinet/in.h>
@@ -85,10 +85,10 @@ int PollTimeoutMs(const timeval& wait)
 
 }  // namespace
 
-HostLookupResult LookUpWithNameServers(const std::string& name, const LookupStop* stop,
+HostLookupResult LookUpWithNameServers(const std::string& name, const CancelSignal* stop,
                                        std::chrono::milliseconds limit, const std::string& nameServers)
 {
-    if (stop && stop->Pulled())
+    if (stop && stop->Raised())
         return {LookupError::Interrupted, 0};
     if (name.empty())
         return {LookupError::HostNotFound, 0};
@@ -114,9 +114,9 @@ HostLookupResult LookUpWithNameServers(const std::string& name, const LookupStop
     ares_getaddrinfo(raw, name.c_str(), nullptr, &hints, Finished, &outcome);
 
     const Clock::time_point deadline = Clock::now() + std::max(limit, std::chrono::milliseconds::zero());
-    const int stopFd = stop ? stop->WakeDescriptor() : -1;
+    const int stopFd = stop ? stop->PollFd() : -1;
     while (!outcome.done) {
-        if (stop && stop->Pulled())
+        if (stop && stop->Raised())
             return {LookupError::Interrupted, 0};
         const Clock::time_point now = Clock::now();
         if (now >= deadline)

@@ -1,7 +1,7 @@
 #include "net/ping.h"
 
 #include "net/hostlookup.h"
-#include "net/lookupstop.h"
+#include "platform/cancelsignal.h"
 #include "net/threadmailbox.h"
 
 #include <QCoreApplication>
@@ -22,7 +22,7 @@ struct TPing::LookupRelay {
     std::recursive_mutex mutex;  // a handler may release the component it was called for
     TPing* target = nullptr;
     ThreadMailbox* receiver = nullptr;
-    LookupStop stop;  // pulled when the component goes: its lookups need not finish
+    CancelSignal stop;  // raised when the component goes: its lookups need not finish
 };
 
 namespace {
@@ -61,7 +61,7 @@ TPing::~TPing()
     } catch (const std::exception&) {
         // Cancelling on a foreign thread is refused; the lookup is dropped below.
     }
-    relay_->stop.Pull();
+    relay_->stop.Raise();
     std::lock_guard lock(relay_->mutex);
     relay_->target = nullptr;
     relay_->receiver->deleteLater();
@@ -127,9 +127,9 @@ std::int32_t TPing::Ping()
     return icmp_ ? icmp_->Ping() : 0;
 }
 
-std::shared_ptr<LookupStop> TPing::LookupStopSwitch() const
+std::shared_ptr<CancelSignal> TPing::LookupCancelSignal() const
 {
-    return icmp_ ? icmp_->LookupStopSwitch() : nullptr;
+    return icmp_ ? icmp_->LookupCancelSignal() : nullptr;
 }
 
 TIcmpEchoReply TPing::Reply() const

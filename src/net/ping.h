@@ -43,8 +43,8 @@ public:
 
     // One synchronous echo; the number of replies, 0 for none.
     std::int32_t Ping();
-    // Pulled from any thread, abandons Ping's name lookups from then on.
-    std::shared_ptr<LookupStop> LookupStopSwitch() const;
+    // Raised from any thread, abandons Ping's name lookups from then on.
+    std::shared_ptr<CancelSignal> LookupCancelSignal() const;
     TIcmpEchoReply Reply() const;
     std::int32_t ErrorCode() const;
     // The last echo could not be sent for a reason that may soon pass.

@@ -1,28 +1,35 @@
 #include "platform/cancelsignal.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <system_error>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-CancelSignal::CancelSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-{
-    if (fd_ < 0)
-        throw std::system_error(errno, std::generic_category(), "cannot make a cancel signal");
-}
-
 CancelSignal::~CancelSignal()
 {
-    ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+int CancelSignal::PollFd() const
+{
+    std::lock_guard lock(mutex_);
+    if (!fdTried_) {
+        fdTried_ = true;
+        // Raised before it existed: it starts out readable.
+        fd_ = ::eventfd(Raised() ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+    }
+    return fd_;
 }
 
 void CancelSignal::Raise() noexcept
 {
-    if (raised_.exchange(true))
+    if (raised_.exchange(true, std::memory_order_acq_rel))
         return;
-    // Never read: the counter stays above zero, so every later poll sees it too.
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(fd_, &one, sizeof one);
+    std::lock_guard lock(mutex_);
+    if (fd_ >= 0) {
+        // Never read: the counter stays above zero, so every later poll sees it too.
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(fd_, &one, sizeof one);
+    }
 }

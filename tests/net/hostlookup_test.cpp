@@ -1,6 +1,6 @@
 #include "net/echoreply.h"
 #include "net/hostlookup.h"
-#include "net/lookupstop.h"
+#include "platform/cancelsignal.h"
 #include "support/silentnameservers.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ using std::chrono::milliseconds;
 struct LookupCase {
     const char *name, *host;
     milliseconds limit;
-    milliseconds pullStopAfter;  // after the name servers were asked; negative: never, zero: before
+    milliseconds raiseStopAfter;  // after the name servers were asked; negative: never, zero: before
     std::uint16_t error;
     milliseconds shortest, longest;
 };
@@ -26,13 +26,13 @@ TEST_P(HostLookupTest, EndsWithItsErrorInTime)
     const LookupCase& c = GetParam();
     SilentNameServerSocket silent;
     ASSERT_TRUE(silent.Ready());
-    LookupStop stop;
-    if (c.pullStopAfter == milliseconds::zero())
-        stop.Pull();
-    std::jthread puller([&] {
-        if (c.pullStopAfter > milliseconds::zero() && silent.QueryCameWithin(milliseconds(2000))) {
-            std::this_thread::sleep_for(c.pullStopAfter);
-            stop.Pull();
+    CancelSignal stop;
+    if (c.raiseStopAfter == milliseconds::zero())
+        stop.Raise();
+    std::jthread raiser([&] {
+        if (c.raiseStopAfter > milliseconds::zero() && silent.QueryCameWithin(milliseconds(2000))) {
+            std::this_thread::sleep_for(c.raiseStopAfter);
+            stop.Raise();
         }
     });
     const auto start = std::chrono::steady_clock::now();
