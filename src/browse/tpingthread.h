@@ -33,9 +33,9 @@ public:
     // thousand stacks fit the C library's cache of freed thread stacks, so a new
     // list's threads reuse the old list's instead of mapping fresh memory.
     static constexpr std::size_t StackBytes = 32 * 1024;
-    // A host name is looked up on the thread itself, and the system's resolver
-    // (name service modules, a DNS exchange) may need far more than the hosts
-    // file does: such rows, rare in a list of addresses, get a roomier stack.
+    // A host name is looked up on the thread itself, and a name-server exchange
+    // needs more than the hosts file does: such rows, rare in a list of
+    // addresses, keep a roomier stack.
     static constexpr std::size_t NameLookupStackBytes = 512 * 1024;
     static std::size_t StackBytesFor(const std::string& address);
 
