@@ -277,7 +277,7 @@ TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow)
 }
 
 // How Wine's own profile functions read a settings file. The expectations
-// were taken from Wine 8 (Debian 12): tests/platform/wine_profile_probe.c,
+// were taken from Wine 8 (Debian 12): tools/wine-probes/profile_functions.c,
 // built with x86_64-w64-mingw32-gcc and run in a fresh prefix, printed what
 // GetPrivateProfileStringA returned for each key of each file below (a value
 // as bytes; nullptr where it returned the default) and, after

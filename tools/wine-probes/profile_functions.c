@@ -2,7 +2,7 @@
  * settings file, so that our reader can be compared with them. Not built by
  * the project; build and run it by hand in a throw-away prefix:
  *
- *   x86_64-w64-mingw32-gcc -O2 -o probe.exe tests/platform/wine_profile_probe.c
+ *   x86_64-w64-mingw32-gcc -O2 -o probe.exe tools/wine-probes/profile_functions.c
  *   WINEPREFIX=/tmp/probe-prefix WINEDEBUG=-all wine probe.exe get 'Z:\tmp\t.ini' S k
  *
  * Commands (one file, one section, then a key or "*" for the key list):
