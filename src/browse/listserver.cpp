@@ -7,8 +7,6 @@
 #include <limits>
 #include <optional>
 
-#include "platform/tcpclient.h"
-
 namespace {
 
 // Cuts R at the first separator: returns the text before it and leaves R
@@ -72,7 +70,7 @@ std::string FetchServerList(const std::string& host, const FetchOptions& options
     std::string answer = client.readUntilClose(options.maxBytes);
     client.close();
     if (CountLines(answer) > options.maxLines)
-        throw TcpError("the list server sent more than " + std::to_string(options.maxLines) + " lines");
+        throw TooManyServersError("the list server sent more than " + std::to_string(options.maxLines) + " lines");
     return answer;
 }
 

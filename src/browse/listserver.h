@@ -10,6 +10,7 @@
 
 #include "browse/serverentry.h"
 #include "platform/cancelsignal.h"
+#include "platform/tcpclient.h"
 
 // The list server's well-known port.
 inline constexpr std::uint16_t ListServerPort = 10057;
@@ -34,10 +35,17 @@ struct FetchOptions {
     std::shared_ptr<const CancelSignal> cancel = nullptr;
 };
 
+// The list server's answer held more lines than FetchOptions::maxLines.
+class TooManyServersError : public TcpLimitError {
+public:
+    using TcpLimitError::TcpLimitError;
+};
+
 // Connects to the list server on host, sends nothing, and returns everything
 // it sends until it closes the connection. Any failure (name not resolved,
 // refused, reset, time-out, cancelled, answer too long or of too many lines) is thrown
-// as a TcpError.
+// as a TcpError; an answer too long as a TcpLimitError, one of too many lines as a
+// TooManyServersError.
 std::string FetchServerList(const std::string& host, const FetchOptions& options = {});
 
 // One entry per CR LF-terminated line, in order, nothing filtered: an empty

@@ -158,7 +158,7 @@ void TcpClient::connect(const std::string& host, std::uint16_t port)
     }
     if (lastOutcome == PollOutcome::TimedOut)
         failWithTimeout("connecting to", lastWait);
-    throw TcpConnectError("cannot connect to " + peer_ + ": " + ErrnoText(lastError));
+    throw TcpConnectError("cannot connect to " + peer_ + ": " + ErrnoText(lastError), lastError);
 }
 
 void TcpClient::sendAll(std::string_view bytes)

@@ -25,10 +25,15 @@ public:
     using TcpError::TcpError;
 };
 
-// No connection could be made (refused, unreachable, ...).
+// No connection could be made (refused, unreachable, ...). The system's error
+// number of the last attempt says which.
 class TcpConnectError : public TcpError {
 public:
-    using TcpError::TcpError;
+    TcpConnectError(const std::string& what, int errorNumber) : TcpError(what), errorNumber_(errorNumber) {}
+    int errorNumber() const noexcept { return errorNumber_; }
+
+private:
+    int errorNumber_;
 };
 
 // Nothing happened on the connection for the whole inactivity time-out.

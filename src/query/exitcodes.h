@@ -6,5 +6,6 @@ enum ExitCode : int {
     ExitFailure = 1,                // the game server did not answer, or another failure
     ExitBadInput = 2,               // the command line cannot be used
     ExitListServerUnreachable = 3,  // no list could be fetched
-    ExitNoEchoService = 4,          // distances were asked for but echo requests cannot be sent
+    ExitListedWithoutDistances = 4, // the list is printed, but echo requests cannot be sent
+    ExitListTooLong = 5,            // the list server sent more servers (or bytes) than are taken
 };

@@ -1,46 +1,97 @@
-// `quimbrel-query list`: the list server's answer, with distances on request.
+// `quimbrel-query list`: the list server's answer, chosen and sorted, with
+// distances on request.
 #include "query/commands.h"
 
 #include "browse/listserver.h"
+#include "launch/joinable.h"
+#include "net/echopermission.h"
 #include "net/icmp.h"
 #include "platform/inifile.h"
 #include "platform/tcpclient.h"
 #include "query/distances.h"
+#include "query/executablesetting.h"
 #include "query/exitcodes.h"
+#include "query/failurereason.h"
 #include "query/listoutput.h"
 #include "query/listserversetting.h"
 #include "query/terminaltext.h"
 
+#include <QCoreApplication>
+
+namespace {
+
+constexpr char ListServerFailed[] = "Error connecting to listserver";
+
+// Measures every server, or leaves all distances empty, saying once why and
+// how to allow them, when this system lets no echo request out.
+bool MeasureDistancesOf(std::vector<ListedServer>& servers, int echoCount)
+{
+    std::vector<std::string> addresses;
+    addresses.reserve(servers.size());
+    for (const ListedServer& server : servers)
+        addresses.push_back(server.entry.ip);
+    std::vector<Distance> distances;
+    try {
+        distances = MeasureDistances(addresses, echoCount);
+    } catch (const TICMPException& error) {
+        if (EchoSocketsRefused())
+            WriteError("listed without distances: this system lets no user send pings; allow them with "
+                       "'sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"' or "
+                       "'sudo setcap cap_net_raw+p "
+                       + QCoreApplication::applicationFilePath().toStdString() + "'");
+        else
+            WriteError(std::string("listed without distances: ") + error.what());
+        return false;
+    }
+    for (std::size_t i = 0; i < servers.size(); ++i)
+        servers[i].distance = std::move(distances[i]);
+    return true;
+}
+
+}  // namespace
+
 int RunList(const ListRequest& request)
 {
-    const std::string host =
-        request.host ? *request.host : ListServerFromSettings(request.settingsPath.value_or(DefaultIniPath()));
+    const std::string settingsPath = request.settingsPath.value_or(DefaultIniPath());
+    const std::string host = request.host ? *request.host : ListServerFromSettings(settingsPath);
 
+    // The window's limits: 30 s without a byte, 60 s for the whole answer.
+    FetchOptions options;
+    options.port = request.port;
+    const auto started = std::chrono::steady_clock::now();
     std::vector<ServerEntry> entries;
     try {
-        // The window's limits: 30 s without a byte, 60 s for the whole answer.
-        FetchOptions options;
-        options.port = request.port;
         entries = ParseServerList(FetchServerList(host, options));
     } catch (const TcpError& error) {
-        WriteError(std::string("Error connecting to listserver (") + error.what() + ")");
+        WriteError(ListServerFailed);
+        if (dynamic_cast<const TooManyServersError*>(&error)) {
+            WriteError("more than " + GroupedCount(options.maxLines) + " servers");
+            return ExitListTooLong;
+        }
+        if (dynamic_cast<const TcpLimitError*>(&error)) {
+            WriteError(std::string("an answer of more than ") + GroupedCount(options.maxBytes) + " bytes");
+            return ExitListTooLong;
+        }
+        WriteError(FailureReason(std::current_exception(), host,
+                                 {options.inactivityTimeout, options.overallTimeout},
+                                 std::chrono::steady_clock::now() - started));
         return ExitListServerUnreachable;
     }
 
-    std::vector<Distance> distances;
-    if (request.ping) {
-        std::vector<std::string> addresses;
-        addresses.reserve(entries.size());
-        for (const ServerEntry& entry : entries)
-            addresses.push_back(entry.ip);
-        try {
-            distances = MeasureDistances(addresses);
-        } catch (const TICMPException& error) {
-            WriteError(std::string(error.what()) + ": distances need root, CAP_NET_RAW or net.ipv4.ping_group_range");
-            return ExitNoEchoService;
-        }
+    const ExecutablePaths executables = ExecutablesFromSettings(settingsPath);
+    const ExecutableLookup executableFor = [&](GameVersion version) { return executables.at(version); };
+    std::vector<ListedServer> servers;
+    servers.reserve(entries.size());
+    for (ServerEntry& entry : entries) {
+        const bool joinable = IsJoinable(entry, executableFor);
+        servers.push_back({std::move(entry), joinable, {}});
     }
+    // Only the servers asked for are measured.
+    servers = FilterServers(std::move(servers), request.filter);
+    const bool measured = !request.ping || MeasureDistancesOf(servers, request.echoCount.value_or(1));
+    SortServers(servers, request.order);
 
-    WriteOutput(request.json ? ServerListJson(host, entries, distances) : ServerListLines(entries, distances));
-    return ExitSuccess;
+    const ListColumns columns{request.ping, request.echoCount.has_value()};
+    WriteOutput(request.json ? ServerListJson(host, servers, columns) : ServerListLines(servers, columns));
+    return measured ? ExitSuccess : ExitListedWithoutDistances;
 }

@@ -5,14 +5,20 @@
 
 #include <QByteArray>
 
-#include "browse/serverentry.h"
-#include "query/distances.h"
+#include "query/serverfields.h"
 
-// The servers as lines of tab-separated fields: name, type, version, mode,
-// players, uptime, ip, port, and the distance when distances were measured
-// (one per entry, or none at all).
-QByteArray ServerListLines(const std::vector<ServerEntry>& entries, const std::vector<Distance>& distances);
+// The columns beyond a server's own fields.
+struct ListColumns {
+    bool distance = false;     // each server's distance was measured
+    bool echoFigures = false;  // and its figures over several echoes are wanted
+};
 
-// The same as one JSON document: {"listServer": host, "servers": [...]}.
-QByteArray ServerListJson(const std::string& host, const std::vector<ServerEntry>& entries,
-                          const std::vector<Distance>& distances);
+// The servers as lines of tab-separated fields, without the padding of the
+// table's columns: name, type, version, mode, players, uptime, ip, port;
+// then distance; then min, avg and max in milliseconds and loss in percent.
+QByteArray ServerListLines(const std::vector<ListedServer>& servers, const ListColumns& columns);
+
+// The same as one JSON document, {"listServer": host, "servers": [...]},
+// with typed values beside the texts.
+QByteArray ServerListJson(const std::string& host, const std::vector<ListedServer>& servers,
+                          const ListColumns& columns);

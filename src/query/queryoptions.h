@@ -7,13 +7,18 @@
 
 #include <QStringList>
 
+#include "query/serverselection.h"
+
 // `quimbrel-query list [HOST]`
 struct ListRequest {
     std::optional<std::string> host;  // none: the settings file's list server
     std::uint16_t port = 0;
     std::optional<std::string> settingsPath;  // none: the usual settings file
     bool ping = false;
+    std::optional<int> echoCount;  // --count: echoes per server, with their figures; else one
     bool json = false;
+    ServerFilter filter;
+    ServerOrder order = ServerOrder::AsListed;
 };
 
 // `quimbrel-query info HOST:PORT`
@@ -31,6 +36,6 @@ struct UsageError {
 
 using QueryRequest = std::variant<ListRequest, InfoRequest, UsageError>;
 
-// Reads the command line (program name first). --help prints the usage and
-// ends the program, as Qt's parser does.
+// Reads the command line (program name first). --help and --version print
+// their text and end the program, as Qt's parser does.
 QueryRequest ParseQueryArguments(const QStringList& arguments);

@@ -62,6 +62,7 @@ ServerInfoResult QueryServerInfo(ServerInfoClient& client, const std::string& ho
         result.playerNames = ParsePlayerAnswer(playerAnswer);
     } catch (const TcpError&) {
         result.failed = true;
+        result.networkError = std::current_exception();
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@ struct ServerInfoResult {
     std::string levelName;                 // 8-bit text; empty until the level answer was read
     std::vector<std::string> playerNames;  // in the server's order, without us, without "|"
     bool failed = false;                   // the exchange broke off; playerNames is then empty
+    std::exception_ptr networkError;       // the TcpError that broke it off, when one did
 };
 
 // How long a server may take. A server that accepts and then stays silent,
