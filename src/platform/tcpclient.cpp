@@ -273,5 +273,7 @@ void TcpClient::throwIfCancelled() const
 
 void TcpClient::failWithErrno(const char* what, int error)
 {
+    if (error == ECONNRESET || error == EPIPE)
+        throw TcpResetError(std::string(what) + " " + peer_ + " failed: " + ErrnoText(error));
     throw TcpError(std::string(what) + " " + peer_ + " failed: " + ErrnoText(error));
 }

@@ -48,6 +48,12 @@ public:
     using TcpError::TcpError;
 };
 
+// The peer dropped the connection abruptly (a reset), which is no orderly end.
+class TcpResetError : public TcpError {
+public:
+    using TcpError::TcpError;
+};
+
 // The waits were ended from outside: whoever raised the cancel signal no
 // longer wants the answer.
 class TcpCancelledError : public TcpError {

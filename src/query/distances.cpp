@@ -24,12 +24,14 @@ Distance Measure(TICMP& pinger, int echoCount)
         nextEcho += std::chrono::milliseconds(EchoSpacingMs);
         const std::int32_t replies = pinger.Ping();
         lastError = pinger.LastError();
-        // As in the table, an echo that cannot be sent ends the measuring.
-        if (replies == 0 && lastError != EchoStatus::TimedOut)
-            break;
-        ++distance.sent;
+        // Only an address that cannot be used keeps the request from going out.
+        if (lastError != EchoStatus::BadDestination)
+            ++distance.sent;
         if (replies > 0)
             distance.roundTrips.push_back(pinger.Reply().RoundTripTime);
+        // As in the table, a failure other than a time-out ends the measuring.
+        else if (lastError != EchoStatus::TimedOut)
+            break;
     }
     if (const std::optional<double> average = AverageMs(distance))
         distance.roundTripMs = static_cast<std::uint32_t>(std::lround(*average));

@@ -10,7 +10,7 @@
 struct Distance {
     std::string text;                          // "47 ms", "too far", or empty when no echo could be sent
     std::optional<std::uint32_t> roundTripMs;  // the answered echoes' average, rounded; none without an answer
-    std::int32_t sent = 0;                     // echoes that went out
+    std::int32_t sent = 0;                     // echoes that went out (not to an unusable address)
     std::vector<std::uint32_t> roundTrips;     // the answered ones' times, in milliseconds
 };
 

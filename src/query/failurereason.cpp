@@ -40,6 +40,8 @@ std::string FailureReason(std::exception_ptr error, const std::string& host, con
         return "no answer within " + DurationText(limits.inactivity);
     } catch (const TcpClosedError&) {
         return "closed the connection";
+    } catch (const TcpResetError&) {
+        return "connection reset";
     } catch (const std::exception& other) {
         return other.what();
     }

@@ -20,7 +20,13 @@ QByteArray PlainLine(const std::string& text)
     return ForTerminal(FromGameText(text)).toUtf8() + '\n';
 }
 
-// Why the exchange broke off. A hang-up is told by when it came.
+// A hang-up is told by when it came.
+std::string HungUp(bool levelRead)
+{
+    return levelRead ? "closed after the level answer" : "closed before the level answer";
+}
+
+// Why the exchange broke off.
 std::string InfoFailureReason(const InfoRequest& request, const ServerInfoClient& client,
                               const ServerInfoResult& result, bool levelRead,
                               std::chrono::steady_clock::duration elapsed)
@@ -30,7 +36,10 @@ std::string InfoFailureReason(const InfoRequest& request, const ServerInfoClient
     try {
         std::rethrow_exception(result.networkError);
     } catch (const TcpClosedError&) {
-        return levelRead ? "closed after the level answer" : "closed before the level answer";
+        return HungUp(levelRead);
+    } catch (const TcpResetError&) {
+        // Our name packet, arriving after the server closed, draws a reset.
+        return HungUp(levelRead);
     } catch (...) {
     }
     return FailureReason(result.networkError, request.host,

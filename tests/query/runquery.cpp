@@ -10,7 +10,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <linux/capability.h>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,13 +65,14 @@ bool ReadUntilClosed(int outFd, int errFd, QByteArray& out, QByteArray& err, Clo
 
 // A plain fork and exec rather than QProcess, so that thread checkers, which
 // follow fork but not Qt's own way of starting processes, can run these tests.
-QueryRun RunQuery(const QStringList& arguments, const QStringList& environment, int networkNamespace)
+QueryRun RunQuery(const QStringList& arguments, const QStringList& environment, int networkNamespace,
+                  bool withoutRawSockets)
 {
     std::vector<std::string> argumentTexts{QUIMBREL_QUERY_PATH};
     for (const QString& argument : arguments)
         argumentTexts.push_back(argument.toStdString());
-    // A settings file of the user's must never choose the list server here.
-    std::vector<std::string> assignments{"QUIMBREL_INI=/nonexistent/Quimbrel.ini"};
+    // A settings file or game installation of the user's must never count here.
+    std::vector<std::string> assignments{"QUIMBREL_INI=/nonexistent/Quimbrel.ini", "WINEPREFIX=/nonexistent/wine"};
     for (const QString& assignment : environment)
         assignments.push_back(assignment.toStdString());
     std::vector<std::string> variables;
@@ -116,6 +119,9 @@ QueryRun RunQuery(const QStringList& arguments, const QStringList& environment, 
     if (child == 0) {
         // The tool must never run in the wrong network.
         if (networkNamespace >= 0 && ::setns(networkNamespace, CLONE_NEWNET) != 0)
+            ::_exit(127);
+        // Out of the bounding set, the right is not regained by running the program.
+        if (withoutRawSockets && ::prctl(PR_CAPBSET_DROP, CAP_NET_RAW, 0, 0, 0) != 0)
             ::_exit(127);
         ::dup2(outPipe[1], STDOUT_FILENO);
         ::dup2(errPipe[1], STDERR_FILENO);

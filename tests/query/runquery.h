@@ -17,5 +17,7 @@ struct QueryRun {
 };
 
 // Runs quimbrel-query with arguments and waits for it to end, at most 30 s;
-// in the network namespace open as networkNamespace, when one is given.
-QueryRun RunQuery(const QStringList& arguments, const QStringList& environment = {}, int networkNamespace = -1);
+// in the network namespace open as networkNamespace, when one is given, and
+// without the right to raw sockets (CAP_NET_RAW), when asked.
+QueryRun RunQuery(const QStringList& arguments, const QStringList& environment = {}, int networkNamespace = -1,
+                  bool withoutRawSockets = false);
