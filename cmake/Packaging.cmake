@@ -27,11 +27,13 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Debian wants the licence and a change log in the package's documentation folder.
 set(QUIMBREL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/quimbrel)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${QUIMBREL_DOC_DIR})
-set(QUIMBREL_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+# Its newest entry names the project's version.
+set(QUIMBREL_CHANGELOG_TEXT ${CMAKE_BINARY_DIR}/packaging/changelog)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/debian/changelog ${QUIMBREL_CHANGELOG_TEXT} @ONLY)
+set(QUIMBREL_CHANGELOG ${QUIMBREL_CHANGELOG_TEXT}.gz)
 add_custom_command(OUTPUT ${QUIMBREL_CHANGELOG}
-                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
-                   COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/packaging/debian/changelog > ${QUIMBREL_CHANGELOG}
-                   DEPENDS ${CMAKE_SOURCE_DIR}/packaging/debian/changelog)
+                   COMMAND gzip -9 -n -c ${QUIMBREL_CHANGELOG_TEXT} > ${QUIMBREL_CHANGELOG}
+                   DEPENDS ${QUIMBREL_CHANGELOG_TEXT})
 add_custom_target(deb_changelog ALL DEPENDS ${QUIMBREL_CHANGELOG})
 install(FILES ${QUIMBREL_CHANGELOG} DESTINATION ${QUIMBREL_DOC_DIR})
 

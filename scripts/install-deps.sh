@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libgtest-dev googletest
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
+  python3-xlib  # the demo closes its windows as a window manager would
   iproute2 nftables procps
   libc-ares-dev  # host-name lookups that a stop can cancel
   desktop-file-utils appstream lintian file dpkg-dev man-db libcap2-bin

@@ -65,8 +65,9 @@ enum class SaveAnswer { Yes, No, Cancel };
 SaveAnswer AskSaveChanges(QWidget* parent)
 {
     // The one question the program asks: no title, three answers; closing
-    // the box is Cancel.
-    QMessageBox box(QMessageBox::Question, QString(), QStringLiteral("Save changes?"),
+    // the box is Cancel. A window without a title gets the application's name
+    // from Qt on X11, so the title is a blank, which shows as nothing.
+    QMessageBox box(QMessageBox::Question, QStringLiteral(" "), QStringLiteral("Save changes?"),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);

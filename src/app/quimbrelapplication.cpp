@@ -14,6 +14,8 @@ QuimbrelApplication::QuimbrelApplication(int& argc, char** argv) : QApplication(
 
 void QuimbrelApplication::SetIdentity()
 {
+    // On X11 the name is also the windows' class (WM_CLASS), which the
+    // desktop entry's StartupWMClass names so that a dock matches them.
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBREL_VERSION));
     // Ties our windows to the installed desktop entry and its icon.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the .deb from the build tree, has lintian check it, and looks inside.
-#   debian_package_test.sh BUILD_DIR
+#   debian_package_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
 out=$(mktemp -d)
@@ -22,6 +22,8 @@ for path in ./usr/bin/quimbrel ./usr/bin/quimbrel-query ./usr/share/man/man1/qui
   grep -qx -- "$path" <<<"$contents" || { echo "the package lacks $path" >&2; exit 1; }
 done
 
+package_version=$(dpkg-deb -f "$deb" Version)
+[[ $package_version == "$2" ]] || { echo "the package's version is $package_version, not $2" >&2; exit 1; }
 control=$(dpkg-deb -f "$deb" Depends Recommends)
 grep -q 'libqt6widgets6' <<<"$control" || { echo "no Qt dependency: $control" >&2; exit 1; }
 grep -q 'Recommends: .*wine' <<<"$control" || { echo "wine is not recommended: $control" >&2; exit 1; }

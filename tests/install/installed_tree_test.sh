@@ -3,7 +3,7 @@
 # the program, its desktop entry, icons, metadata, manual and data files, that
 # the installed program answers --version and --help without a display, and
 # that, started from a folder without its data files, it finds its own.
-#   installed_tree_test.sh BUILD_DIR
+#   installed_tree_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -45,7 +45,7 @@ grep -qx 'Exec=quimbrel' "$prefix/share/applications/org.quimbrel.Quimbrel.deskt
 grep -qx 'Icon=org.quimbrel.Quimbrel' "$prefix/share/applications/org.quimbrel.Quimbrel.desktop"
 
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quimbrel" --version)
-[[ $version =~ ^The\ Quimbrel\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "unexpected version text: $version" >&2; exit 1; }
+[[ $version == "The Quimbrel $2" ]] || { echo "unexpected version text: $version" >&2; exit 1; }
 help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quimbrel" --help)
 for option in --settings --wine-prefix --version --help; do
   grep -q -- "$option" <<<"$help" || { echo "--help does not mention $option" >&2; exit 1; }
@@ -99,7 +99,12 @@ start_installed() {
 }
 
 start_installed
-wait_for_window Quimbrel >/dev/null || { echo "the installed program's window did not appear:" >&2; cat "$prefix/run.log" >&2; exit 1; }
+window=$(wait_for_window Quimbrel) || { echo "the installed program's window did not appear:" >&2; cat "$prefix/run.log" >&2; exit 1; }
+# A dock matches the window to its menu entry by the window's class.
+window_class=$(DISPLAY=$display xprop -id "$window" WM_CLASS | sed -n 's/.*", "\(.*\)"$/\1/p')
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/org.quimbrel.Quimbrel.desktop")
+[[ -n $window_class && $window_class == "$entry_class" ]] ||
+  { echo "the window's class \"$window_class\" is not the desktop entry's \"$entry_class\"" >&2; exit 1; }
 if DISPLAY=$display xdotool search --onlyvisible --name '^The Quimbrel$' >/dev/null 2>&1; then
   echo "the installed program reported an error at start-up" >&2; exit 1
 fi
