@@ -31,7 +31,8 @@ struct DistanceReading {
 // applied is never shown, so the row always ends up with the last one posted.
 class DistanceMailbox : public std::enable_shared_from_this<DistanceMailbox> {
 public:
-    // Any thread. Nothing happens once the mailbox is closed.
+    // Any thread. Nothing happens once the mailbox is closed. history is the
+    // worker's results so far: it replaces the row's, as text does.
     void Post(std::string text, const DistanceHistory& history = {});
     // Window thread: applies a text still waiting, then lets nothing through.
     // The row's owner calls it once the worker has ended, before the row may go.
