@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-void DistanceMailbox::Post(std::string text)
+void DistanceMailbox::Post(std::string text, const DistanceHistory& history)
 {
     bool alreadyWaiting;
     {
@@ -10,7 +10,7 @@ void DistanceMailbox::Post(std::string text)
         if (closed_)
             return;
         alreadyWaiting = pending_.has_value();
-        pending_ = std::move(text);
+        pending_ = DistanceReading{std::move(text), history};
     }
     if (alreadyWaiting)
         return;
@@ -25,7 +25,7 @@ void DistanceMailbox::Post(std::string text)
     }
 }
 
-std::optional<std::string> DistanceMailbox::Take()
+std::optional<DistanceReading> DistanceMailbox::Take()
 {
     std::lock_guard lock(mutex_);
     if (closed_)
@@ -35,7 +35,7 @@ std::optional<std::string> DistanceMailbox::Take()
 
 void DistanceMailbox::Close()
 {
-    std::optional<std::string> last;
+    std::optional<DistanceReading> last;
     {
         std::lock_guard lock(mutex_);
         if (closed_)
@@ -111,15 +111,15 @@ void DistanceDelivery::Deliver()
     }
     if (waiting.empty())
         return;
-    Texts texts;
-    texts.reserve(waiting.size());
+    Readings readings;
+    readings.reserve(waiting.size());
     for (const auto& mailbox : waiting) {
-        if (std::optional<std::string> text = mailbox->Take())
-            texts.emplace_back(mailbox->row_, std::move(*text));
+        if (std::optional<DistanceReading> reading = mailbox->Take())
+            readings.emplace_back(mailbox->row_, std::move(*reading));
     }
     sinceDelivery_.restart();
-    if (!texts.empty())
-        apply_(texts);
+    if (!readings.empty())
+        apply_(readings);
     // More will come: look again in one Interval rather than be woken for each.
     timer_.start(Interval);
 }

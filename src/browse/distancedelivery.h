@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browse/distancehistory.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -15,14 +17,23 @@
 
 class DistanceDelivery;
 
-// How one row's distance worker hands its texts to the window thread. The
+// What a row's worker hands over after an echo: the row's new "Distance" text
+// and the worker's results so far. The history travels whole, so a reading
+// replaced before it was applied loses nothing of it.
+struct DistanceReading {
+    std::string text;
+    DistanceHistory history;
+};
+
+// How one row's distance worker hands its readings to the window thread. The
 // worker posts without waiting for the window thread; the window thread applies
-// the latest text at its next delivery. A text replaced before it was applied
-// is never shown, so the row always ends up with the last text posted.
+// the latest reading at its next delivery. A reading replaced before it was
+// applied is never shown, so the row always ends up with the last one posted.
 class DistanceMailbox : public std::enable_shared_from_this<DistanceMailbox> {
 public:
-    // Any thread. Nothing happens once the mailbox is closed.
-    void Post(std::string text);
+    // Any thread. Nothing happens once the mailbox is closed. history is the
+    // worker's results so far: it replaces the row's, as text does.
+    void Post(std::string text, const DistanceHistory& history = {});
     // Window thread: applies a text still waiting, then lets nothing through.
     // The row's owner calls it once the worker has ended, before the row may go.
     void Close();
@@ -35,17 +46,17 @@ public:
 private:
     friend class DistanceDelivery;
     DistanceMailbox(DistanceDelivery& delivery, int row) : delivery_(delivery), row_(row) {}
-    std::optional<std::string> Take();
+    std::optional<DistanceReading> Take();
 
     DistanceDelivery& delivery_;
     const int row_;
     std::mutex mutex_;
-    std::optional<std::string> pending_;
+    std::optional<DistanceReading> pending_;
     bool closed_ = false;
 };
 
 // The window thread's side of every row's mailbox: collects the rows with new
-// texts and applies them together, at most once per Interval, so that a
+// readings and applies them together, at most once per Interval, so that a
 // thousand rows updating every second cost a few repaints rather than a
 // thousand. While texts keep coming it looks once per Interval without being
 // woken for them. Lives on the window thread and must outlive every worker that
@@ -53,8 +64,8 @@ private:
 class DistanceDelivery : public QObject {
     Q_OBJECT
 public:
-    using Texts = std::vector<std::pair<int, std::string>>;  // row, text
-    using Apply = std::function<void(const Texts&)>;
+    using Readings = std::vector<std::pair<int, DistanceReading>>;  // row, reading
+    using Apply = std::function<void(const Readings&)>;
 
     // Texts change once a second: a twentieth of that is still seen at once.
     static constexpr std::chrono::milliseconds Interval{50};

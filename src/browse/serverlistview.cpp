@@ -1,6 +1,9 @@
 #include "browse/serverlistview.h"
 
+#include "browse/distancetooltip.h"
+
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPalette>
 
 JoinableSelectionModel::JoinableSelectionModel(ServerTableModel* model, QObject* parent)
@@ -35,7 +38,7 @@ void JoinableSelectionModel::select(const QItemSelection& selection, SelectionFl
     QItemSelectionModel::select(selection, command);
 }
 
-ServerListView::ServerListView(QWidget* parent) : QTreeView(parent)
+ServerListView::ServerListView(QWidget* parent) : QTreeView(parent), distanceTooltip_(new DistanceTooltip(this))
 {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -86,4 +89,12 @@ void ServerListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTreeView::mouseDoubleClickEvent(event);
     emit DoubleClicked();
+}
+
+bool ServerListView::viewportEvent(QEvent* event)
+{
+    // The "Distance" cells have a tooltip of their own: the row's last results.
+    if (event->type() == QEvent::ToolTip && distanceTooltip_->ShowFor(*static_cast<QHelpEvent*>(event)))
+        return true;
+    return QTreeView::viewportEvent(event);
 }

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class DistanceTooltip;
+
 // Selection model that refuses to select or focus a row the table's model
 // does not call joinable, whether the change comes from mouse or keyboard.
 class JoinableSelectionModel : public QItemSelectionModel {
@@ -42,7 +44,9 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     ServerTableModel* table_ = nullptr;
+    DistanceTooltip* distanceTooltip_;
 };

@@ -33,7 +33,7 @@ QString ServerText(const std::string& text)
 
 ServerTableModel::ServerTableModel(QObject* parent)
     : QAbstractTableModel(parent),
-      distanceDelivery_([this](const DistanceDelivery::Texts& texts) { ApplyDistances(texts); })
+      distanceDelivery_([this](const DistanceDelivery::Readings& readings) { ApplyDistances(readings); })
 {
     connect(&distanceDelivery_, &DistanceDelivery::WorkerFailed, this, &ServerTableModel::DistanceWorkerFailed);
 }
@@ -117,7 +117,7 @@ int ServerTableModel::AppendRow(const ServerEntry& entry)
 
 int ServerTableModel::StageRow(const ServerEntry& entry)
 {
-    rows_.push_back(Row{entry, nullptr});
+    rows_.push_back(Row{entry, nullptr, {}});
     return static_cast<int>(rows_.size()) - 1;
 }
 
@@ -148,17 +148,26 @@ bool ServerTableModel::HasDistanceMeter(int row) const
 
 void ServerTableModel::SetDistance(int row, const std::string& text)
 {
-    ApplyDistances({{row, text}});
+    if (row < 0 || row >= static_cast<int>(rows_.size()))
+        return;
+    ApplyDistances({{row, {text, History(row)}}});
 }
 
-void ServerTableModel::ApplyDistances(const DistanceDelivery::Texts& texts)
+const DistanceHistory& ServerTableModel::History(int row) const
+{
+    return rows_.at(static_cast<size_t>(row)).distanceHistory;
+}
+
+void ServerTableModel::ApplyDistances(const DistanceDelivery::Readings& readings)
 {
     int first = shownRows_;
     int last = -1;
-    for (const auto& [row, text] : texts) {
+    for (const auto& [row, reading] : readings) {
         if (row < 0 || row >= static_cast<int>(rows_.size()))
             continue;
-        rows_[static_cast<size_t>(row)].entry.distance = text;
+        Row& changed = rows_[static_cast<size_t>(row)];
+        changed.entry.distance = reading.text;
+        changed.distanceHistory = reading.history;
         if (row < shownRows_) {
             first = std::min(first, row);
             last = std::max(last, row);

@@ -45,7 +45,9 @@ public:
 
     // The one change a distance worker makes to the table, on the window thread.
     void SetDistance(int row, const std::string& text);
-    // Where a row's worker posts its texts from its own thread; they are
+    // The row's last results, as its worker last handed them over with a text.
+    const DistanceHistory& History(int row) const;
+    // Where a row's worker posts its readings from its own thread; they are
     // applied here, a batch at a time, until the mailbox is closed.
     std::shared_ptr<DistanceMailbox> OpenDistanceMailbox(int row);
 
@@ -69,8 +71,9 @@ private:
     struct Row {
         ServerEntry entry;
         std::unique_ptr<DistanceMeter> distanceThread;
+        DistanceHistory distanceHistory;
     };
-    void ApplyDistances(const DistanceDelivery::Texts& texts);
+    void ApplyDistances(const DistanceDelivery::Readings& readings);
 
     std::vector<Row> rows_;
     int shownRows_ = 0;  // rows_ beyond this are staged

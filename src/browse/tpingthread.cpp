@@ -58,7 +58,12 @@ void TPingThread::Execute()
         const std::uint32_t roundTrip = pinger_->Reply().RoundTripTime;
         const std::int32_t code = pinger_->ErrorCode();
         distanceText_ = DistanceTextFor(replies, roundTrip, code);
-        item_->Post(distanceText_);
+        // An echo that could not be sent measured nothing: it is no result.
+        if (replies != 0)
+            history_.AddRoundTrip(roundTrip);
+        else if (code == static_cast<std::int32_t>(EchoStatus::TimedOut))
+            history_.AddLost();
+        item_->Post(distanceText_, history_);
 
         const bool measured = code == static_cast<std::int32_t>(EchoStatus::Success)
                               || code == static_cast<std::int32_t>(EchoStatus::TimedOut);
@@ -110,7 +115,7 @@ void TPingThread::ExecuteFailed(std::exception_ptr error) noexcept
     } catch (...) {
     }
     try {
-        item_->Post({});
+        item_->Post({}, history_);
     } catch (...) {
     }
 }

@@ -66,4 +66,5 @@ private:
     // abandon a name lookup under way.
     std::shared_ptr<CancelSignal> lookupCancel_;
     std::string distanceText_;
+    DistanceHistory history_;  // handed over with every text
 };

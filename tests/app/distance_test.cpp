@@ -3,6 +3,8 @@
 #include "app/distancemeasurement.h"
 #include "app/form1.h"
 #include "app/startup.h"
+#include "browse/distancetooltip.h"
+#include "browse/serverlistview.h"
 #include "browse/servertablemodel.h"
 #include "browse/tpingthread.h"
 #include "demo-servers/demolistserver.h"
@@ -98,6 +100,18 @@ private:
     bool entered_ = false;
 };
 
+// Pixels of the red that marks a lost echo.
+int LostMarkPixels(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            count += pixel.red() - pixel.green() > 80 && pixel.red() - pixel.blue() > 80;
+        }
+    return count;
+}
+
 } // namespace
 
 class DistanceTest : public QObject {
@@ -110,6 +124,16 @@ private:
 
     TForm1& form() { return *windows_.form1; }
     QString Distance(int row) { return form().serverTable->index(row, ColDistance).data().toString(); }
+    ServerListView& view() { return *form().lvServerList; }
+    DistanceTooltip* tooltip() { return view().findChild<DistanceTooltip*>(); }
+
+    // Hovers a cell as the window system does when the mouse rests on it.
+    void RestOn(int row, int column)
+    {
+        const QPoint at = view().visualRect(form().serverTable->index(row, column)).center();
+        QHelpEvent help(QEvent::ToolTip, at, view().viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view().viewport(), &help);
+    }
 
     void GetListFrom(const DemoListServer& server)
     {
@@ -241,6 +265,62 @@ private slots:
         form().serverTable->Clear();
     }
 
+    void distanceTooltipShowsLossAndTheSteadyHostsFigures()
+    {
+        if (!CanMeasure())
+            QSKIP("no echo socket can be opened here");
+        std::string whyNot;
+        const std::unique_ptr<EchoLab> lab = EchoLab::Create(47, whyNot);
+        if (!lab)
+            QSKIP(("needs network namespaces of its own: " + whyNot).c_str());
+        InsideNamespace inside(lab->Near());
+        QVERIFY(inside.Entered());
+        // The host on loopback leaves the first three echoes of every ten
+        // unanswered: they are sent, and dropped on arrival.
+        int status = -1;
+        lab->Near().Run([&status] {
+            status = std::system("nft 'add table ip lose; add chain ip lose in { type filter hook input priority 0; }; "
+                                 "add rule ip lose in ip daddr 127.0.0.1 icmp type echo-request "
+                                 "numgen inc mod 10 < 3 drop'");
+        });
+        if (status != 0)
+            QSKIP("nft cannot add a rule in the test's network namespace");
+        MeasureDistancesWithEchoes(form());
+        DemoListServer server("127.0.0.1", 0, {Line(LabAddress::Slow, 1), Line("127.0.0.1", 2)});
+        GetListFrom(server);
+        QCOMPARE(form().serverTable->rowCount(), 2);
+
+        // Results come a second apart: the count is seen at ten before an eleventh.
+        QTRY_VERIFY_WITH_TIMEOUT(form().serverTable->History(1).Size() >= 10, 20000);
+        RestOn(1, ColDistance);
+        QVERIFY(tooltip() && tooltip()->isVisible());
+        const QString lossy = tooltip()->FiguresText();
+        QVERIFY2(lossy.startsWith("Last 10 echoes\n") && lossy.endsWith(", loss 30 %"), qPrintable(lossy));
+        QVERIFY(LostMarkPixels(tooltip()->grab().toImage()) > 0);
+
+        RestOn(0, ColDistance);
+        const QString steady = tooltip()->FiguresText();
+        const QRegularExpressionMatch figures =
+            QRegularExpression(R"(min (\d+) ms, average ([\d.]+) ms, max (\d+) ms\n.*loss 0 %$)").match(steady);
+        QVERIFY2(figures.hasMatch(), qPrintable(steady));
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY2(std::abs(figures.captured(i).toDouble() - 47) <= 1, qPrintable(steady));
+        QCOMPARE(LostMarkPixels(tooltip()->grab().toImage()), 0);
+        // The table's own text is still the last round trip alone.
+        QVERIFY(kMilliseconds.match(Distance(0)).hasMatch());
+
+        // Other cells keep their usual tooltips; moving off the cell ends this one.
+        RestOn(0, ColName);
+        QVERIFY(!tooltip()->isVisible());
+        RestOn(0, ColDistance);
+        QVERIFY(tooltip()->isVisible());
+        QTest::mouseMove(view().viewport(), view().visualRect(form().serverTable->index(1, ColName)).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!tooltip()->isVisible(), 2000);
+
+        // The rows measure inside the namespace: stop them before leaving it.
+        form().serverTable->Clear();
+    }
+
     void rowsWhoseNameServersAreSilentHoldUpNothing_data()
     {
         QTest::addColumn<bool>("closing");
@@ -313,16 +393,21 @@ private slots:
         std::shared_ptr<DistanceMailbox> first = table.OpenDistanceMailbox(0);
         std::shared_ptr<DistanceMailbox> second = table.OpenDistanceMailbox(1);
         std::thread worker([&] {
+            DistanceHistory history;
             for (int i = 1; i <= 2000; ++i) {
-                first->Post(std::to_string(i) + " ms");
+                history.AddRoundTrip(static_cast<std::uint32_t>(i));
+                first->Post(std::to_string(i) + " ms", history);
                 second->Post(std::to_string(i + 1) + " ms");
             }
         });
         worker.join();
-        // Only the latest texts are shown, both in one notice.
+        // Only the latest texts are shown, both in one notice; the history
+        // comes whole with its text.
         QTRY_COMPARE(table.Entry(1).distance, std::string("2001 ms"));
         QCOMPARE(table.Entry(0).distance, std::string("2000 ms"));
         QCOMPARE(notices, 1);
+        QCOMPARE(table.History(0).Size(), DistanceHistory::Capacity);
+        QCOMPARE(table.History(0).At(0), std::optional<std::uint32_t>(1941));
 
         // A text still waiting when the owner closes is applied then; nothing after.
         first->Post("too far");
