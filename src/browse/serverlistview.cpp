@@ -35,7 +35,7 @@ void JoinableSelectionModel::select(const QItemSelection& selection, SelectionFl
     QItemSelectionModel::select(selection, command);
 }
 
-ServerListView::ServerListView(QWidget* parent) : QTreeView(parent)
+ServerListView::ServerListView(QWidget* parent) : RowSkippingView(parent)
 {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -86,4 +86,21 @@ void ServerListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTreeView::mouseDoubleClickEvent(event);
     emit DoubleClicked();
+}
+
+SkippingKeys::Rows ServerListView::RowsForKeys() const
+{
+    SkippingKeys::Rows rows;
+    if (!table_)
+        return rows;
+    for (int row = 0; row < table_->rowCount(); ++row)
+        rows.shown << table_->index(row, ColName);
+    rows.choosable = [table = table_](const QModelIndex& index) { return table->IsRowJoinable(index.row()); };
+    return rows;
+}
+
+QModelIndex ServerListView::KeysStartFrom() const
+{
+    const std::optional<int> row = SelectedRow();
+    return row ? table_->index(*row, ColName) : QModelIndex();
 }
