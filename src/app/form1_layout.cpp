@@ -130,6 +130,8 @@ void TForm1::BuildActions()
     acTogglePalette->setObjectName(QStringLiteral("acTogglePalette"));
     acTogglePalette->setCheckable(true);
     acTogglePalette->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    // The palette window takes the focus when shown: the key hides it from there too.
+    acTogglePalette->setShortcutContext(Qt::ApplicationShortcut);
     acTogglePalette->setToolTip(HintWithKey(acTogglePalette->text(), acTogglePalette->shortcut()));
     connect(acTogglePalette, &QAction::triggered, this, &TForm1::acTogglePaletteExecute);
 }
