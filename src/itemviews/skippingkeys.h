@@ -61,8 +61,8 @@ protected:
             return View::moveCursor(action, modifiers);
         const QModelIndex from = KeysStartFrom();
         const QModelIndex target = SkippingKeys::Move(*this, *step, from, RowsForKeys());
-        // The view moves only to a row other than its current one: a current
-        // row that is not where the keys start is chosen here.
+        // The view acts only on a row other than its current one: a current row
+        // left unselected, so that the keys start from nowhere, is chosen here.
         if (!from.isValid() && target.isValid() && target == this->currentIndex().siblingAtColumn(target.column()))
             this->setCurrentIndex(target);
         return target;
