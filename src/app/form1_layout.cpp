@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -56,6 +57,12 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect rect
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(rect);
     return label;
+}
+
+// A command's hint with its key after it, so that the tooltip teaches the key.
+QString HintWithKey(const QString& hint, const QKeySequence& key)
+{
+    return hint + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + u')';
 }
 
 template <typename Widget>
@@ -103,19 +110,29 @@ void TForm1::BuildPages()
 
 void TForm1::BuildActions()
 {
+    // Each action's keys work while its button is shown, that is while its
+    // page is, and only while the action is enabled.
     acServerInfo = new QAction(QStringLiteral("Serverinfo"), this);
     acServerInfo->setObjectName(QStringLiteral("acServerInfo"));
-    acServerInfo->setToolTip(QStringLiteral("Gets info about the selected server"));
+    acServerInfo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    acServerInfo->setToolTip(
+        HintWithKey(QStringLiteral("Gets info about the selected server"), acServerInfo->shortcut()));
     connect(acServerInfo, &QAction::triggered, this, &TForm1::acServerInfoExecute);
 
+    // Return (and the keypad's Enter) joins the selected row, as a double click does.
     acStartGame = new QAction(QStringLiteral("Start game"), this);
     acStartGame->setObjectName(QStringLiteral("acStartGame"));
-    acStartGame->setToolTip(QStringLiteral("Joins the selected server"));
+    acStartGame->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    acStartGame->setToolTip(HintWithKey(QStringLiteral("Joins the selected server"), acStartGame->shortcut()));
     connect(acStartGame, &QAction::triggered, this, &TForm1::acStartGameExecute);
 
     acTogglePalette = new QAction(QStringLiteral("Palette"), this);
     acTogglePalette->setObjectName(QStringLiteral("acTogglePalette"));
     acTogglePalette->setCheckable(true);
+    acTogglePalette->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    // The palette window takes the focus when shown: the key hides it from there too.
+    acTogglePalette->setShortcutContext(Qt::ApplicationShortcut);
+    acTogglePalette->setToolTip(HintWithKey(acTogglePalette->text(), acTogglePalette->shortcut()));
     connect(acTogglePalette, &QAction::triggered, this, &TForm1::acTogglePaletteExecute);
 }
 
@@ -123,7 +140,9 @@ void TForm1::BuildJoinPage(QWidget* page)
 {
     sbGetList = FlatButtonInPanel(page, "Panel1", "sbGetList", QRect(8, 8, 65, 25));
     sbGetList->setText(QStringLiteral("Get List"));
-    sbGetList->setToolTip(QStringLiteral("Gets list of running gameservers"));
+    // The key works while the button is shown and enabled, so not while a list is fetched.
+    sbGetList->setShortcut(QKeySequence(Qt::Key_F5));
+    sbGetList->setToolTip(HintWithKey(QStringLiteral("Gets list of running gameservers"), sbGetList->shortcut()));
     connect(sbGetList, &QToolButton::clicked, this, &TForm1::sbGetListClick);
 
     sbServerInfo = FlatButtonInPanel(page, "Panel3", "sbServerInfo", QRect(80, 8, 65, 25));

@@ -38,7 +38,8 @@ void JoinableSelectionModel::select(const QItemSelection& selection, SelectionFl
     QItemSelectionModel::select(selection, command);
 }
 
-ServerListView::ServerListView(QWidget* parent) : QTreeView(parent), distanceTooltip_(new DistanceTooltip(this))
+ServerListView::ServerListView(QWidget* parent)
+    : RowSkippingView(parent), distanceTooltip_(new DistanceTooltip(this))
 {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -96,5 +97,22 @@ bool ServerListView::viewportEvent(QEvent* event)
     // The "Distance" cells have a tooltip of their own: the row's last results.
     if (event->type() == QEvent::ToolTip && distanceTooltip_->ShowFor(*static_cast<QHelpEvent*>(event)))
         return true;
-    return QTreeView::viewportEvent(event);
+    return RowSkippingView::viewportEvent(event);
+}
+
+SkippingKeys::Rows ServerListView::RowsForKeys() const
+{
+    SkippingKeys::Rows rows;
+    if (!table_)
+        return rows;
+    for (int row = 0; row < table_->rowCount(); ++row)
+        rows.shown << table_->index(row, ColName);
+    rows.choosable = [table = table_](const QModelIndex& index) { return table->IsRowJoinable(index.row()); };
+    return rows;
+}
+
+QModelIndex ServerListView::KeysStartFrom() const
+{
+    const std::optional<int> row = SelectedRow();
+    return row ? table_->index(*row, ColName) : QModelIndex();
 }

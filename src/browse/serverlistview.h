@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/servertablemodel.h"
+#include "itemviews/skippingkeys.h"
 
 #include <QItemSelectionModel>
 #include <QTreeView>
@@ -26,8 +27,9 @@ private:
 };
 
 // The server table: report style, whole rows, one row at most, never sorted,
-// nothing editable, the selection kept visible without focus.
-class ServerListView : public QTreeView {
+// nothing editable, the selection kept visible without focus. The cursor
+// keys and type-ahead (over the names) pass over rows that cannot be joined.
+class ServerListView : public RowSkippingView<QTreeView> {
     Q_OBJECT
 public:
     explicit ServerListView(QWidget* parent = nullptr);
@@ -45,6 +47,9 @@ signals:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    SkippingKeys::Rows RowsForKeys() const override;
+    // The selected row; with none selected, nowhere.
+    QModelIndex KeysStartFrom() const override;
 
 private:
     ServerTableModel* table_ = nullptr;

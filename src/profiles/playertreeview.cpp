@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPalette>
 
-TPlayerTreeView::TPlayerTreeView(QWidget* parent) : QTreeWidget(parent)
+TPlayerTreeView::TPlayerTreeView(QWidget* parent) : RowSkippingView(parent)
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -35,6 +35,15 @@ void TPlayerTreeView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     QTreeWidget::mouseMoveEvent(event);
+}
+
+SkippingKeys::Rows TPlayerTreeView::RowsForKeys() const
+{
+    SkippingKeys::Rows rows;
+    for (QModelIndex node = model()->index(0, 0); node.isValid(); node = indexBelow(node))
+        rows.shown << node;
+    rows.choosable = [](const QModelIndex& node) { return node.parent().parent().isValid(); };
+    return rows;
 }
 
 TPlayerTreeSelectionModel::TPlayerTreeSelectionModel(TPlayerTreeView* tree, QAbstractItemModel* model)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itemviews/skippingkeys.h"
+
 #include <QItemSelectionModel>
 #include <QTreeWidget>
 
@@ -8,8 +10,9 @@
 // The profile tree of the "Player edit" page. Before a node becomes the
 // current, selected one (by mouse, keyboard or program) the tree asks its
 // changing handler, which may refuse; the selection then stays where it was.
-// The handler is asked once per change.
-class TPlayerTreeView : public QTreeWidget {
+// The handler is asked once per change. The cursor keys and type-ahead go
+// from profile to profile, passing over the game and version nodes.
+class TPlayerTreeView : public RowSkippingView<QTreeWidget> {
     Q_OBJECT
 public:
     using ChangingHandler = std::function<bool(QTreeWidgetItem* node)>;
@@ -27,6 +30,9 @@ protected:
     // Dragging with a button held would select every node passed over; the
     // tree selects by click and keys only.
     void mouseMoveEvent(QMouseEvent* event) override;
+    // The nodes not hidden in a collapsed parent, top to bottom; the
+    // profiles, on the third level, may be chosen.
+    SkippingKeys::Rows RowsForKeys() const override;
 
 private:
     ChangingHandler changing_;

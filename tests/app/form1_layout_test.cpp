@@ -137,9 +137,11 @@ private slots:
     void hintsAndStartStates()
     {
         TForm1& form = *windows_.form1;
-        QCOMPARE(form.sbGetList->toolTip(), QStringLiteral("Gets list of running gameservers"));
-        QCOMPARE(form.sbServerInfo->toolTip(), QStringLiteral("Gets info about the selected server"));
-        QCOMPARE(form.sbStartGame->toolTip(), QStringLiteral("Joins the selected server"));
+        // Each hint is followed by its command's key.
+        QCOMPARE(form.sbGetList->toolTip(), QStringLiteral("Gets list of running gameservers (F5)"));
+        QCOMPARE(form.sbServerInfo->toolTip(), QStringLiteral("Gets info about the selected server (Ctrl+I)"));
+        QCOMPARE(form.sbStartGame->toolTip(), QStringLiteral("Joins the selected server (Return)"));
+        QCOMPARE(form.sbPalette->toolTip(), QStringLiteral("Palette (Ctrl+P)"));
         QCOMPARE(form.cbEnableSpy->toolTip(), QStringLiteral("Start with or without spywindow"));
         QCOMPARE(form.rbFullScreen->toolTip(), QStringLiteral("Zarn will be launched fullscreen"));
         QCOMPARE(form.edZarnName->toolTip(), QStringLiteral("Player's name"));

@@ -218,11 +218,19 @@ private slots:
         meters_.events.clear();
 
         // While a silent server holds the download: the command's button and
-        // cursor, no input reaching the window, distances applied and painted.
+        // cursor, no input reaching the window, neither clicks nor keys,
+        // distances applied and painted.
         DemoListServer silent("127.0.0.1", 0, {}, ListAnswer::Silent);
         PaintCounter painted(form().lvServerList->viewport());
         bool busy = false;
         int pageAfterClick = -1;
+        int launches = 0;
+        form().SetProgramStarter([&launches](const std::string&, const std::string&) { ++launches; });
+        form().lvServerList->setCurrentIndex(form().serverTable->index(0, ColName));
+        form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        RunUntilIdle();
+        QVERIFY(form().acStartGame->isEnabled());
         QElapsedTimer sinceClose;
         WhenReady downloading([&] { return silent.connectionsAccepted() == 1; }, [&] {
             busy = !form().sbGetList->isEnabled() && QApplication::overrideCursor()
@@ -230,6 +238,7 @@ private slots:
             QTabBar* tabs = form().PageControl1->tabBar();
             QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
             pageAfterClick = form().PageControl1->currentIndex();
+            QTest::keyClick(&form(), Qt::Key_Return);
             painted.paints = 0;
             form().serverTable->OpenDistanceMailbox(0)->Post("7 ms");
         });
@@ -244,6 +253,7 @@ private slots:
         QVERIFY2(shown.ran() && sinceClose.elapsed() < ScaledMs(1500), QByteArray::number(sinceClose.elapsed()));
         QVERIFY(busy);
         QCOMPARE(pageAfterClick, 0);
+        QCOMPARE(launches, 0);
         // The close wrote the settings and stopped the rows' workers; the
         // abandoned download changed nothing and told nothing.
         QVERIFY(!form().isVisible());

@@ -238,6 +238,28 @@ private slots:
         QCOMPARE(boxes_->texts(), QStringList{"Save changes?"});
     }
 
+    void keysGoFromProfileToProfile()
+    {
+        const auto key = [](const std::string& path) {
+            return "\n[Software\\\\Krell Playware\\\\Zarn Tumblewick 2\\\\" + path + "] 1700000001\n";
+        };
+        Start(UserRegHeader() + key("1.21\\\\PlayerA") + key("1.24\\\\PlayerB") + key("1.24\\\\PlayerC")
+              + key("Player9"));
+        QTreeWidgetItem* a = Node("Zarn Tumblewick 2", "1.21", "PlayerA");
+        QTreeWidgetItem* b = Profile("PlayerB");
+        QTreeWidgetItem* c = Profile("PlayerC");
+        QVERIFY(a && b && c && Node("Zarn Tumblewick 2", "Player9"));
+        // From nothing chosen, over game and version nodes, the last one
+        // named like a profile.
+        const std::pair<Qt::Key, QTreeWidgetItem*> steps[] = {{Qt::Key_Down, a}, {Qt::Key_Down, b}, {Qt::Key_End, c},
+                                                              {Qt::Key_Down, c}, {Qt::Key_P, a},    {Qt::Key_PageDown, c}};
+        form().tvPlayers->setFocus();
+        for (const auto& [key, reached] : steps) {
+            QTest::keyClick(form().tvPlayers, key);  // P types a letter
+            QCOMPARE(form().tvPlayers->currentItem(), reached);
+        }
+    }
+
     void selectingAProfileShowsIt()
     {
         Start(SampleUserReg());

@@ -1,9 +1,13 @@
-// The server table: dimmed rows that cannot be joined, the selection rule,
-// the actions that follow the selection, and joining by double click.
+// The server table: dimmed rows that cannot be joined, the selection rule and
+// the keys that pass over them, the actions that follow the selection and
+// their keys, and joining by double click.
 #include "app/form1.h"
 #include "app/startup.h"
 #include "browse/serverlistview.h"
 #include "browse/servertablemodel.h"
+#include "demo-servers/demolistserver.h"
+#include "profiles/tfrmpalette.h"
+#include "serverinfo/tfrmplayerlist.h"
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
 #include "support/testmain.h"
@@ -13,7 +17,9 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -159,22 +165,33 @@ private slots:
         QCOMPARE(view().SelectedRow(), std::optional<int>(3));
     }
 
-    void arrowKeysDoNotLandOnDimmedRows()
+    void keysPassOverDimmedRows()
     {
-        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(0));
-        view().setFocus();
-        QTest::keyClick(&view(), Qt::Key_Down);  // row 1 is private
-        QCOMPARE(view().SelectedRow(), std::optional<int>(0));
-        QCOMPARE(view().currentIndex().row(), 0);
-        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, RowCenter(4));
-        QTest::keyClick(&view(), Qt::Key_Down);  // row 5 is empty
-        QCOMPARE(view().SelectedRow(), std::optional<int>(4));
-        QTest::keyClick(&view(), Qt::Key_Up);
-        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
-        QTest::keyClick(&view(), Qt::Key_Up);  // row 2 has no executable
-        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
-        QTest::keyClick(&view(), Qt::Key_End);
-        QCOMPARE(view().SelectedRow(), std::optional<int>(3));
+        // Without the 1.21 path rows 0, 1, 2, 5 and 6 are dimmed; with it
+        // "Lobby" is the one joinable row below the dimmed "Locked".
+        form().serverTable->AppendRow(Entry("Lobby", "1.21  "));
+        struct Case {
+            bool with121;
+            int from;  // -1: nothing selected
+            Qt::Key key;
+            const char* typed;
+            int reached;
+        };
+        // The second starts from row 3 still current, though not selected.
+        const Case cases[] = {
+            {true, 0, Qt::Key_Down, "", 3},      {false, -1, Qt::Key_Down, "", 3},
+            {false, 3, Qt::Key_End, "", 4},      {false, 3, Qt::Key_PageDown, "", 4},
+            {false, 4, Qt::Key_Down, "", 4},     {true, -1, Qt::Key_unknown, "lO", 6},
+        };
+        for (const Case& keys : cases) {
+            form().edZarn121cmd->setText(keys.with121 ? QStringLiteral("/games/121/zarn2.exe") : QString());
+            view().clearSelection();
+            if (keys.from >= 0)
+                view().setCurrentIndex(form().serverTable->index(keys.from, ColName));
+            view().keyboardSearch({});  // letters typed before start no search
+            *keys.typed ? QTest::keyClicks(&view(), keys.typed) : QTest::keyClick(&view(), keys.key);
+            QCOMPARE(view().SelectedRow(), std::optional<int>(keys.reached));
+        }
     }
 
     void enteringAPathMakesRowsSelectable()
@@ -272,6 +289,47 @@ private slots:
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, caption);
             QCOMPARE(shownNames(), answerOrder);
         }
+    }
+
+    void eachKeyRunsItsCommandWhileItIsEnabled()
+    {
+        DemoListServer listServer("127.0.0.1", 0, {"127.0.0.7:10052 e1 dm ctf 1.21   60 1/8 Fetched"});
+        form().idCListServer() = {"127.0.0.1", listServer.port()};
+        const auto selectRow = [this](bool on) {
+            on ? view().setCurrentIndex(form().serverTable->index(0, ColName)) : view().selectionModel()->clear();
+        };
+        const auto launched = [this] { return launches_.size() == 1; };
+        struct Case {
+            QWidget* page;
+            QKeyCombination key;
+            std::function<void(bool)> enable;
+            std::function<bool()> ran;
+        };
+        const Case cases[] = {
+            {form().TabSheet1, Qt::Key_F5, [this](bool on) { form().sbGetList->setEnabled(on); },
+             [this] { return form().serverTable->rowCount() == 1; }},
+            {form().TabSheet1, Qt::CTRL | Qt::Key_I, selectRow, [this] { return windows_.frmPlayerList->isVisible(); }},
+            {form().TabSheet1, Qt::Key_Return, selectRow, launched},
+            {form().TabSheet1, Qt::KeypadModifier | Qt::Key_Enter, selectRow, launched},
+            {form().TabSheet2, Qt::CTRL | Qt::Key_P, [this](bool on) { form().acTogglePalette->setEnabled(on); },
+             [this] { return windows_.frmPalette->isVisible(); }},
+        };
+        for (const Case& command : cases) {
+            init();
+            form().PageControl1->setCurrentWidget(command.page);
+            for (bool enabled : {false, true}) {
+                command.enable(enabled);
+                form().activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&form()));
+                RunUntilIdle();  // the actions follow the selection
+                QTest::keyClick(&form(), command.key.key(), command.key.keyboardModifiers());
+                RunUntilIdle();
+                QTRY_COMPARE(command.ran(), enabled);
+            }
+            windows_.frmPlayerList->hide();
+            windows_.frmPalette->hide();
+        }
+        form().PageControl1->setCurrentWidget(form().TabSheet1);
     }
 
     void distanceTextsReplaceEachOther()
