@@ -8,6 +8,7 @@
 #include "browse/servertablemodel.h"
 
 #include <QAction>
+#include <QTabWidget>
 
 FindPlayerTool::FindPlayerTool(TForm1& form) : QObject(&form), form_(form)
 {
@@ -15,13 +16,16 @@ FindPlayerTool::FindPlayerTool(TForm1& form) : QObject(&form), form_(form)
     session_ = new PlayerSearchSession(*form.serverTable, *found_, this);
     window_ = new TfrmFindPlayer(&form, found_);
 
-    // The shortcut belongs to the page the search works on.
+    // The shortcut works while the page the search works on is shown,
+    // wherever the focus is.
     acFindPlayer = new QAction(QStringLiteral("Find player"), this);
     acFindPlayer->setObjectName(QStringLiteral("acFindPlayer"));
     acFindPlayer->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    acFindPlayer->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    form.TabSheet1->addAction(acFindPlayer);
+    acFindPlayer->setShortcutContext(Qt::WindowShortcut);
+    form.addAction(acFindPlayer);
     connect(acFindPlayer, &QAction::triggered, this, &FindPlayerTool::acFindPlayerExecute);
+    connect(form.PageControl1, &QTabWidget::currentChanged, this,
+            [this] { acFindPlayer->setEnabled(form_.PageControl1->currentWidget() == form_.TabSheet1); });
 
     connect(window_, &TfrmFindPlayer::SearchRequested, this,
             [this](const QString& name) { session_->Start(name, form_.idCServerInfo().timeouts); });
