@@ -20,6 +20,7 @@
 #include "demo-servers/gameservers.h"
 #include "demo-servers/samplelist.h"
 #include "platform/openfilelimit.h"
+#include "support/scratchwindowsetting.h"
 #include "support/windowwaits.h"
 
 #include <QElapsedTimer>
@@ -46,11 +47,8 @@ int main(int argc, char** argv)
 {
     const int servers = std::clamp(argc > 1 ? std::atoi(argv[1]) : 1000, 1, 1000);
     RaiseOpenFileLimit();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir scratch;
-    qputenv("QUIMBREL_INI", (scratch.path() + "/Quimbrel.ini").toLocal8Bit());
-    qputenv("WINEPREFIX", scratch.path().toLocal8Bit());
+    UseScratchWindowSetting(scratch);
 
     const std::vector<std::string> lines = SampleServerLines(static_cast<std::size_t>(servers));
     DemoGameServers games(lines, {}, lines.size());

@@ -3,14 +3,12 @@
 #include "app/findplayer/foundplayersmodel.h"
 #include "app/findplayer/playersearchsession.h"
 #include "app/findplayer/tfrmfindplayer.h"
-#include "app/form1.h"
-#include "app/startup.h"
 #include "browse/serverlistview.h"
 #include "browse/servertablemodel.h"
 #include "demo-servers/demogameserver.h"
 #include "demo-servers/demolistserver.h"
 #include "serverinfo/tfrmplayerlist.h"
-#include "support/tempini.h"
+#include "support/playablewindows.h"
 #include "support/testmain.h"
 
 #include <QAction>
@@ -18,7 +16,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
@@ -56,11 +53,9 @@ ServerEntry Row(const std::string& name, const DemoGameServer& server, const cha
 class FindPlayerTest : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir emptyPrefix_;
-    std::unique_ptr<TempIni> ini_;
-    MainWindows windows_;
+    PlayableWindows windows_;
 
-    TForm1& form() { return *windows_.form1; }
+    TForm1& form() { return *windows_.windows.form1; }
     FindPlayerTool& tool() { return *form().FindPlayer(); }
     TfrmFindPlayer& window() { return *tool().Window(); }
     const SearchProgress& progress() { return tool().Session().Progress(); }
@@ -97,15 +92,11 @@ private:
 private slots:
     void initTestCase()
     {
-        qputenv("WINEPREFIX", emptyPrefix_.path().toLocal8Bit());
-        ini_ = std::make_unique<TempIni>();
-        windows_ = CreateMainWindows();
-        form().edZarn124cmd->setText(QStringLiteral("/games/124/zarn2.exe"));
-        form().show();
+        windows_.Open();
         QVERIFY(QTest::qWaitForWindowActive(&form()));
     }
 
-    void cleanupTestCase() { windows_ = {}; }
+    void cleanupTestCase() { windows_.windows = {}; }
 
     void findsAFriendOnTwoServersAndSelectsTheRowOfOne()
     {
@@ -150,7 +141,7 @@ private slots:
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(form().lvServerList->SelectedRow(), std::optional<int>(3));
         QCOMPARE(form().PageControl1->currentIndex(), page);
-        QVERIFY(!windows_.frmPlayerList->isVisible());
+        QVERIFY(!windows_.windows.frmPlayerList->isVisible());
         QVERIFY(!started);
         form().SetProgramStarter({});
     }
