@@ -149,14 +149,17 @@ private slots:
     void aSilentServerDelaysNobodyAndClosingTheWindowEndsTheSearch()
     {
         const auto silent = GameServer({"Hazel"}, GameAnswer::Silent);
+        const auto resetting = GameServer({"Dapple"}, GameAnswer::ResetAfterVersion);
         const auto first = GameServer({"Pip"});
         const auto second = GameServer({"Quill", "Nettle"});
-        ShowRows({Row("Silent", *silent), Row("First", *first), Row("Second", *second)});
+        ShowRows({Row("Silent", *silent), Row("Resetting", *resetting), Row("First", *first),
+                  Row("Second", *second)});
         form().idCServerInfo().timeouts = {60s, 60s};
         tool().acFindPlayerExecute();
 
         Search(QString());
         QTRY_COMPARE_WITH_TIMEOUT(progress().answered, 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(progress().failed, 1, 5000);
         QCOMPARE(found().rowCount(), 3);
         QVERIFY(progress().running);
 
@@ -165,6 +168,33 @@ private slots:
         window().close();
         QVERIFY(!progress().running);
         QVERIFY2(closing.elapsed() < 200, qPrintable(QString::number(closing.elapsed())));
+        form().idCServerInfo().timeouts = {};
+    }
+
+    void atMostThirtyTwoExchangesAreOpenAtOnce()
+    {
+        // Forty servers that never answer take two rounds of their time limit.
+        std::vector<std::unique_ptr<DemoGameServer>> silent;
+        std::vector<ServerEntry> rows;
+        for (int i = 0; i < 40; ++i) {
+            silent.push_back(GameServer({"Hazel"}, GameAnswer::Silent));
+            rows.push_back(Row("Silent", *silent.back()));
+        }
+        ShowRows(rows);
+        form().idCServerInfo().timeouts = {300ms, 300ms};
+        int mostOpen = 0;
+        const auto watch = connect(&tool().Session(), &PlayerSearchSession::ProgressChanged, this, [&] {
+            mostOpen = std::max(mostOpen, progress().asked - progress().answered - progress().failed);
+        });
+        tool().acFindPlayerExecute();
+        QElapsedTimer searching;
+        searching.start();
+        Search(QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!progress().running, 5000);
+        disconnect(watch);
+        QCOMPARE(progress().failed, 40);
+        QCOMPARE(mostOpen, 32);
+        QVERIFY(searching.elapsed() >= 600);
         form().idCServerInfo().timeouts = {};
     }
 
