@@ -9,6 +9,7 @@
 #include "demo-servers/demolistserver.h"
 #include "serverinfo/tfrmplayerlist.h"
 #include "support/playablewindows.h"
+#include "support/silentnameservers.h"
 #include "support/testmain.h"
 
 #include <QAction>
@@ -152,7 +153,11 @@ private slots:
         const auto resetting = GameServer({"Dapple"}, GameAnswer::ResetAfterVersion);
         const auto first = GameServer({"Pip"});
         const auto second = GameServer({"Quill", "Nettle"});
-        ShowRows({Row("Silent", *silent), Row("Resetting", *resetting), Row("First", *first),
+        // And a server whose name no name server answers for.
+        const SilentNameServers nameServers;
+        ServerEntry unnamed = Row("Unnamed", *first);
+        unnamed.ip = "unnamed.quimbrel.test";
+        ShowRows({Row("Silent", *silent), Row("Resetting", *resetting), unnamed, Row("First", *first),
                   Row("Second", *second)});
         form().idCServerInfo().timeouts = {60s, 60s};
         tool().acFindPlayerExecute();
