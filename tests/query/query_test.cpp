@@ -494,6 +494,7 @@ TEST(QueryCommandLine, BadInputIsRefusedWithItsOwnStatus)
         {"info", "127.0.0.1:10052", "-g", "1.24 xx"},
         {"info", "127.0.0.1:10052", "--version", "1.21"},
         {"list", "--sort", "ping"}, {"list", "--sort", "distance"}, {"list", "--count", "0"},
+        {"find", "toad", "a", "b"}, {"find", "toad", "--ping"}, {"find", "toad", "-g", "1.21"},
     };
     for (const QStringList& arguments : badLines) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
@@ -521,8 +522,8 @@ TEST(QueryCommandLine, BadInputIsRefusedWithItsOwnStatus)
     }
     EXPECT_GE(options, 14);
     for (const char* status : {"0 done", "1 the game server", "2 bad input", "3 list server unreachable",
-                               "4 listed without distances", "5 the list server sent more"})
+                               "4 listed without distances", "5 the list server sent more", "6 find found nobody"})
         EXPECT_TRUE(help.out.simplified().contains(status)) << status;
-    for (int status = 0; status <= 5; ++status)
+    for (int status = 0; status <= 6; ++status)
         EXPECT_NE(manual.find(".B " + std::to_string(status) + "\n"), std::string::npos) << status;
 }
