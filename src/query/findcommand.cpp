@@ -1,10 +1,8 @@
 // `quimbrel-query find`: which listed servers have a player of that name.
 #include "query/commands.h"
 
-#include "platform/inifile.h"
 #include "query/exitcodes.h"
 #include "query/listfetch.h"
-#include "query/listserversetting.h"
 #include "query/terminaltext.h"
 #include "serverinfo/playersearch.h"
 
@@ -61,12 +59,11 @@ struct FindTally {
 
 int RunFind(const FindRequest& request)
 {
-    const std::string settingsPath = request.settingsPath.value_or(DefaultIniPath());
-    const std::string host = request.host ? *request.host : ListServerFromSettings(settingsPath);
-    auto fetched = FetchEntriesOrTell(host, request.port);
+    auto fetched = FetchListOf(request);
     if (const int* exitCode = std::get_if<int>(&fetched))
         return *exitCode;
-    const std::vector<ServerEntry> entries = AskableServers(std::move(std::get<std::vector<ServerEntry>>(fetched)));
+    const std::string& host = std::get<FetchedList>(fetched).host;
+    const std::vector<ServerEntry> entries = AskableServers(std::move(std::get<FetchedList>(fetched).entries));
 
     std::vector<SearchServer> servers;
     servers.reserve(entries.size());

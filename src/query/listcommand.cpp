@@ -5,13 +5,11 @@
 #include "launch/joinable.h"
 #include "net/echopermission.h"
 #include "net/icmp.h"
-#include "platform/inifile.h"
 #include "query/distances.h"
 #include "query/executablesetting.h"
 #include "query/exitcodes.h"
 #include "query/listfetch.h"
 #include "query/listoutput.h"
-#include "query/listserversetting.h"
 #include "query/terminaltext.h"
 
 #include <QCoreApplication>
@@ -48,13 +46,10 @@ bool MeasureDistancesOf(std::vector<ListedServer>& servers, int echoCount)
 
 int RunList(const ListRequest& request)
 {
-    const std::string settingsPath = request.settingsPath.value_or(DefaultIniPath());
-    const std::string host = request.host ? *request.host : ListServerFromSettings(settingsPath);
-
-    auto fetched = FetchEntriesOrTell(host, request.port);
+    auto fetched = FetchListOf(request);
     if (const int* exitCode = std::get_if<int>(&fetched))
         return *exitCode;
-    std::vector<ServerEntry>& entries = std::get<std::vector<ServerEntry>>(fetched);
+    auto& [settingsPath, host, entries] = std::get<FetchedList>(fetched);
 
     const ExecutablePaths executables = ExecutablesFromSettings(settingsPath);
     const ExecutableLookup executableFor = [&](GameVersion version) { return executables.at(version); };
