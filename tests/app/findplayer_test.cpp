@@ -11,6 +11,7 @@
 #include "support/playablewindows.h"
 #include "support/silentnameservers.h"
 #include "support/testmain.h"
+#include "support/timescale.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -117,7 +118,7 @@ private slots:
 
         // Any letter case; the private server is not asked.
         Search(QStringLiteral("TOAD"));
-        QTRY_VERIFY_WITH_TIMEOUT(!progress().running, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!progress().running, ScaledMs(5000));
         QCOMPARE(FoundRows(), QStringList({"Toadstool|First|Bramble Keep|pinging...",
                                            "toadSTOOL|Second|Bramble Keep|12 ms"}));
         QCOMPARE(window().pbSearch->text(), QStringLiteral("3 of 3 asked, 3 answered, 0 failed"));
@@ -128,7 +129,7 @@ private slots:
 
         // An empty name lists everybody; a control character shows as its symbol.
         Search(QString());
-        QTRY_VERIFY_WITH_TIMEOUT(!progress().running, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!progress().running, ScaledMs(5000));
         QCOMPARE(found().rowCount(), 5);
         QVERIFY(FoundRows().contains(QStringLiteral("Bell\u2407|First|Bramble Keep|40 ms")));
 
@@ -163,8 +164,8 @@ private slots:
         tool().acFindPlayerExecute();
 
         Search(QString());
-        QTRY_COMPARE_WITH_TIMEOUT(progress().answered, 2, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(progress().failed, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(progress().answered, 2, ScaledMs(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(progress().failed, 1, ScaledMs(5000));
         QCOMPARE(found().rowCount(), 3);
         QVERIFY(progress().running);
 
@@ -172,7 +173,7 @@ private slots:
         closing.start();
         window().close();
         QVERIFY(!progress().running);
-        QVERIFY2(closing.elapsed() < 200, qPrintable(QString::number(closing.elapsed())));
+        QVERIFY2(closing.elapsed() < ScaledMs(200), qPrintable(QString::number(closing.elapsed())));
         form().idCServerInfo().timeouts = {};
     }
 
@@ -195,7 +196,7 @@ private slots:
         QElapsedTimer searching;
         searching.start();
         Search(QString());
-        QTRY_VERIFY_WITH_TIMEOUT(!progress().running, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!progress().running, ScaledMs(5000));
         disconnect(watch);
         QCOMPARE(progress().failed, 40);
         QCOMPARE(mostOpen, 32);
@@ -210,7 +211,7 @@ private slots:
         ShowRows({Row("Silent", *silent), Row("Answering", *answering)});
         tool().acFindPlayerExecute();
         Search(QString());
-        QTRY_COMPARE_WITH_TIMEOUT(found().rowCount(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(found().rowCount(), 1, ScaledMs(5000));
 
         DemoListServer list("127.0.0.1", 0, {"127.0.0.9:10052 e1 public Coop 1.24   59 1/4 Fresh"});
         form().idCListServer().host = "127.0.0.1";
