@@ -25,6 +25,7 @@
 #include "demo-servers/samplelist.h"
 #include "net/icmp.h"
 #include "platform/openfilelimit.h"
+#include "support/scratchwindowsetting.h"
 #include "support/windowwaits.h"
 
 #include <QElapsedTimer>
@@ -239,11 +240,8 @@ int main(int argc, char** argv)
         return 1;
     }
     RaiseOpenFileLimit();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir scratch;
-    qputenv("QUIMBREL_INI", (scratch.path() + "/Quimbrel.ini").toLocal8Bit());
-    qputenv("WINEPREFIX", scratch.path().toLocal8Bit());
+    UseScratchWindowSetting(scratch);
 
     QuimbrelApplication app(argc, argv);
     MainWindows windows = CreateMainWindows();

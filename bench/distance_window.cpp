@@ -20,6 +20,7 @@
 #include "platform/allocatorarenas.h"
 #include "platform/openfilelimit.h"
 #include "platform/threadwaitslots.h"
+#include "support/scratchwindowsetting.h"
 #include "support/windowwaits.h"
 
 #include <QElapsedTimer>
@@ -120,11 +121,8 @@ int main(int argc, char** argv)
     LimitAllocatorArenas();
     MakeRoomForManyThreadWaits();
     const unsigned long fileLimit = RaiseOpenFileLimit();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir scratch;
-    qputenv("QUIMBREL_INI", (scratch.path() + "/Quimbrel.ini").toLocal8Bit());
-    qputenv("WINEPREFIX", scratch.path().toLocal8Bit());
+    UseScratchWindowSetting(scratch);
 
     QuimbrelApplication app(argc, argv);
     MainWindows windows = CreateMainWindows();

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/findplayer/findplayertool.h"
 #include "app/listservers.h"
 #include "app/messages.h"
 #include "browse/listserver.h"
@@ -25,6 +26,7 @@ TForm1::TForm1(QWidget* parent)
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     BuildPages();
+    findPlayer_ = new FindPlayerTool(*this);
     setFixedSize(505, 233);
     move(193, 107);
 
@@ -37,6 +39,7 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1()
 {
+    findPlayer_->EndSearch();
     if (serverTable) {
         serverTable->StopDistanceMeters();
         // The table may still be asked about its rows while the window's
@@ -168,6 +171,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     closed_ = true;
     // A command still waiting for the network ends now, without its answer.
     blockingWork_.Abandon();
+    findPlayer_->EndSearch();
     event->accept();
 }
 

@@ -30,6 +30,7 @@ class QTabWidget;
 class QToolButton;
 class QTreeWidgetItem;
 class DistanceMeter;
+class FindPlayerTool;
 class ServerListView;
 class ServerTableModel;
 class TfrmPalette;
@@ -84,6 +85,9 @@ public:
     QLineEdit* ExecutableEdit(GameVersion version) const;
     std::optional<ServerEntry> SelectedEntry() const;
     bool IsEntryJoinable(const ServerEntry& entry) const;
+
+    // "Find player" on the "Join a game" page.
+    FindPlayerTool* FindPlayer() const { return findPlayer_; }
 
     // Runs the idle-time update handlers of the actions now.
     void UpdateActions();
@@ -215,6 +219,7 @@ private:
     StoredSetting storedExecutables_[AllGameVersions.size()];
     TfrmPlayerList* frmPlayerList_ = nullptr;
     TfrmPalette* frmPalette_ = nullptr;
+    FindPlayerTool* findPlayer_ = nullptr;
     DistanceMeterFactory distanceMeterFactory_;
     ProgramStarter programStarter_;
     bool gettingList_ = false;

@@ -97,9 +97,10 @@ Ipv4Addresses LookUpIpv4(const std::string& host)
     return CurrentResolver()(host);
 }
 
-Ipv4Addresses LookUpIpv4Within(const std::string& host, std::chrono::milliseconds wait)
+Ipv4Addresses LookUpIpv4Within(const std::string& host, std::chrono::milliseconds wait,
+                               const std::function<bool()>& abandoned)
 {
-    if (wait <= std::chrono::milliseconds::zero())
+    if (wait <= std::chrono::milliseconds::zero() && !abandoned)
         return LookUpIpv4(host);
     if (std::optional<Ipv4Addresses> answer = AnswerWithoutResolver(host))
         return *std::move(answer);
@@ -124,10 +125,24 @@ Ipv4Addresses LookUpIpv4Within(const std::string& host, std::chrono::millisecond
         FailToResolve(host, error.what());
     }
 
+    // Whoever abandons the lookup is heard within a slice; without one the
+    // wait is a single one.
+    constexpr auto abandonSlice = std::chrono::milliseconds(10);
+    const bool limited = wait > std::chrono::milliseconds::zero();
+    const auto deadline = std::chrono::steady_clock::now() + wait;
     std::unique_lock lock(pending->mutex);
-    if (!pending->finished.wait_for(lock, wait, [&] { return pending->done; }))
-        throw TcpTimeoutError("looking up \"" + host + "\" timed out after " + std::to_string(wait.count())
-                              + " ms");
+    while (!pending->done) {
+        if (abandoned && abandoned())
+            throw TcpCancelledError("looking up \"" + host + "\" was abandoned");
+        const auto now = std::chrono::steady_clock::now();
+        if (limited && now >= deadline)
+            throw TcpTimeoutError("looking up \"" + host + "\" timed out after " + std::to_string(wait.count())
+                                  + " ms");
+        auto until = limited ? deadline : now + abandonSlice;
+        if (abandoned)
+            until = std::min(until, now + abandonSlice);
+        pending->finished.wait_until(lock, until);
+    }
     if (pending->error)
         std::rethrow_exception(pending->error);
     return std::move(pending->addresses);

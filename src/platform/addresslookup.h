@@ -18,9 +18,10 @@ using Ipv4Addresses = std::vector<std::uint32_t>;
 Ipv4Addresses LookUpIpv4(const std::string& host);
 
 // The same, but gives up after wait (zero waits for ever) with a
-// TcpTimeoutError. The lookup then finishes on a thread of its own and its
-// result is dropped.
-Ipv4Addresses LookUpIpv4Within(const std::string& host, std::chrono::milliseconds wait);
+// TcpTimeoutError, or as soon as abandoned() holds with a TcpCancelledError.
+// The lookup then finishes on a thread of its own and its result is dropped.
+Ipv4Addresses LookUpIpv4Within(const std::string& host, std::chrono::milliseconds wait,
+                               const std::function<bool()>& abandoned = {});
 
 // Lets tests replace the system's resolver for names (not address texts) for
 // as long as the object lives, on every thread. A lookup already running keeps

@@ -133,7 +133,7 @@ void TcpClient::connect(const std::string& host, std::uint16_t port)
     const Duration lookupWait = nextWait("looking up");
     Ipv4Addresses addresses;
     try {
-        addresses = LookUpIpv4Within(host, lookupWait);
+        addresses = LookUpIpv4Within(host, lookupWait, [this] { return cancel_ && cancel_->Raised(); });
     } catch (const TcpTimeoutError&) {
         failWithTimeout("looking up", lookupWait);
     }

@@ -91,9 +91,8 @@ public:
     using Deadline = std::chrono::steady_clock::time_point;
     void setDeadline(std::optional<Deadline> deadline) { deadline_ = deadline; }
 
-    // Once this signal is raised (from any thread), connecting and every wait
-    // end with a TcpCancelledError. A name lookup under way is not cut short:
-    // the error follows when it returns.
+    // Once this signal is raised (from any thread), connecting, a name lookup
+    // and every wait end with a TcpCancelledError.
     void setCancelSignal(std::shared_ptr<const CancelSignal> signal) { cancel_ = std::move(signal); }
 
     // Connects to host (an IPv4 address or a name) at port, closing any

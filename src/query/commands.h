@@ -6,3 +6,4 @@
 // its failure to standard error, and gives the exit status (exitcodes.h).
 int RunList(const ListRequest& request);
 int RunInfo(const InfoRequest& request);
+int RunFind(const FindRequest& request);

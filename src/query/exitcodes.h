@@ -8,4 +8,5 @@ enum ExitCode : int {
     ExitListServerUnreachable = 3,  // no list could be fetched
     ExitListedWithoutDistances = 4, // the list is printed, but echo requests cannot be sent
     ExitListTooLong = 5,            // the list server sent more servers (or bytes) than are taken
+    ExitNobodyFound = 6,            // find: no listed server has a player of that name
 };

@@ -2,25 +2,19 @@
 // distances on request.
 #include "query/commands.h"
 
-#include "browse/listserver.h"
 #include "launch/joinable.h"
 #include "net/echopermission.h"
 #include "net/icmp.h"
-#include "platform/inifile.h"
-#include "platform/tcpclient.h"
 #include "query/distances.h"
 #include "query/executablesetting.h"
 #include "query/exitcodes.h"
-#include "query/failurereason.h"
+#include "query/listfetch.h"
 #include "query/listoutput.h"
-#include "query/listserversetting.h"
 #include "query/terminaltext.h"
 
 #include <QCoreApplication>
 
 namespace {
-
-constexpr char ListServerFailed[] = "Error connecting to listserver";
 
 // Measures every server, or leaves all distances empty, saying once why and
 // how to allow them, when this system lets no echo request out.
@@ -52,31 +46,10 @@ bool MeasureDistancesOf(std::vector<ListedServer>& servers, int echoCount)
 
 int RunList(const ListRequest& request)
 {
-    const std::string settingsPath = request.settingsPath.value_or(DefaultIniPath());
-    const std::string host = request.host ? *request.host : ListServerFromSettings(settingsPath);
-
-    // The window's limits: 30 s without a byte, 60 s for the whole answer.
-    FetchOptions options;
-    options.port = request.port;
-    const auto started = std::chrono::steady_clock::now();
-    std::vector<ServerEntry> entries;
-    try {
-        entries = ParseServerList(FetchServerList(host, options));
-    } catch (const TcpError& error) {
-        WriteError(ListServerFailed);
-        if (dynamic_cast<const TooManyServersError*>(&error)) {
-            WriteError("more than " + GroupedCount(options.maxLines) + " servers");
-            return ExitListTooLong;
-        }
-        if (dynamic_cast<const TcpLimitError*>(&error)) {
-            WriteError(std::string("an answer of more than ") + GroupedCount(options.maxBytes) + " bytes");
-            return ExitListTooLong;
-        }
-        WriteError(FailureReason(std::current_exception(), host,
-                                 {options.inactivityTimeout, options.overallTimeout},
-                                 std::chrono::steady_clock::now() - started));
-        return ExitListServerUnreachable;
-    }
+    auto fetched = FetchListOf(request);
+    if (const int* exitCode = std::get_if<int>(&fetched))
+        return *exitCode;
+    auto& [settingsPath, host, entries] = std::get<FetchedList>(fetched);
 
     const ExecutablePaths executables = ExecutablesFromSettings(settingsPath);
     const ExecutableLookup executableFor = [&](GameVersion version) { return executables.at(version); };

@@ -15,6 +15,7 @@ namespace {
 struct Dispatch {
     int operator()(const ListRequest& request) const { return RunList(request); }
     int operator()(const InfoRequest& request) const { return RunInfo(request); }
+    int operator()(const FindRequest& request) const { return RunFind(request); }
     int operator()(const UsageError& error) const
     {
         WriteError(error.message);

@@ -31,7 +31,8 @@ const char* const Description =
     "\n"
     "Exit status: 0 done, 1 the game server did not answer (or another failure),\n"
     "2 bad input, 3 list server unreachable, 4 listed without distances (echo\n"
-    "requests cannot be sent), 5 the list server sent more than 10 000 servers.";
+    "requests cannot be sent), 5 the list server sent more than 10 000 servers,\n"
+    "6 find found nobody.";
 
 struct SortName {
     const char* name;
@@ -72,6 +73,29 @@ std::variant<std::string, UsageError> GameVersionText(const QString& typed)
     return version;
 }
 
+// The list server that list and find ask: HOST when given, --port and
+// --settings.
+template <typename Request>
+std::optional<UsageError> ReadListServer(const QCommandLineParser& parser, const QCommandLineOption& port,
+                                         const QCommandLineOption& settings, const QString* host, Request& request)
+{
+    if (host) {
+        request.host = Text(*host);
+        if (request.host->empty())
+            return UsageError{"the list server's name is empty"};
+    }
+    request.port = ListServerPort;
+    if (parser.isSet(port)) {
+        const std::optional<std::uint16_t> number = ParseGamePort(Text(parser.value(port)));
+        if (!number)
+            return UsageError{"--port needs a number from 1 to 65535"};
+        request.port = *number;
+    }
+    if (parser.isSet(settings))
+        request.settingsPath = QFile::encodeName(parser.value(settings)).toStdString();
+    return std::nullopt;
+}
+
 }  // namespace
 
 QueryRequest ParseQueryArguments(const QStringList& arguments)
@@ -91,11 +115,11 @@ QueryRequest ParseQueryArguments(const QStringList& arguments)
                                                   "add min, avg, max and loss (implies --ping)."),
                                    QStringLiteral("n"));
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("list: the list server's port (default %1).").arg(ListServerPort),
+                                  QStringLiteral("list, find: the list server's port (default %1).").arg(ListServerPort),
                                   QStringLiteral("port"));
     const QCommandLineOption settings(
         QStringLiteral("settings"),
-        QStringLiteral("list: take the list server and the game executables from <file> (default: "
+        QStringLiteral("list, find: take the list server and the game executables from <file> (default: "
                        "$QUIMBREL_INI, else $XDG_CONFIG_HOME/Quimbrel.ini)."),
         QStringLiteral("file"));
     const QCommandLineOption gameVersion(
@@ -120,8 +144,8 @@ QueryRequest ParseQueryArguments(const QStringList& arguments)
                                                  "case."),
                                   QStringLiteral("text"));
     parser.addOptions({json, ping, count, port, settings, gameVersion, sort, joinable, notEmpty, notFull, name});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list or info."),
-                                 QStringLiteral("list [HOST] | info HOST:PORT"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, info or find."),
+                                 QStringLiteral("list [HOST] | info HOST:PORT | find [NAME] [HOST]"));
 
     if (!parser.parse(arguments))
         return UsageError{Text(parser.errorText())};
@@ -136,7 +160,7 @@ QueryRequest ParseQueryArguments(const QStringList& arguments)
         parser.showVersion();
     }
     if (positional.isEmpty())
-        return UsageError{"no command given: list or info"};
+        return UsageError{"no command given: list, info or find"};
     const QString command = positional.first();
     const auto onlyFor = [&](const QCommandLineOption& option, const char* forCommand) -> std::optional<UsageError> {
         if (!parser.isSet(option))
@@ -148,20 +172,9 @@ QueryRequest ParseQueryArguments(const QStringList& arguments)
         if (positional.size() > 2)
             return UsageError{"list takes one list server at most"};
         ListRequest request;
-        if (positional.size() == 2) {
-            request.host = Text(positional[1]);
-            if (request.host->empty())
-                return UsageError{"the list server's name is empty"};
-        }
-        request.port = ListServerPort;
-        if (parser.isSet(port)) {
-            const std::optional<std::uint16_t> number = ParseGamePort(Text(parser.value(port)));
-            if (!number)
-                return UsageError{"--port needs a number from 1 to 65535"};
-            request.port = *number;
-        }
-        if (parser.isSet(settings))
-            request.settingsPath = QFile::encodeName(parser.value(settings)).toStdString();
+        if (auto error = ReadListServer(parser, port, settings, positional.size() == 2 ? &positional[1] : nullptr,
+                                        request))
+            return *error;
         request.ping = parser.isSet(ping) || parser.isSet(count);
         if (parser.isSet(count)) {
             bool isNumber = false;
@@ -214,5 +227,22 @@ QueryRequest ParseQueryArguments(const QStringList& arguments)
         return *request;
     }
 
-    return UsageError{"unknown command: " + Text(command) + " (list or info)"};
+    if (command == QLatin1String("find")) {
+        if (positional.size() > 3)
+            return UsageError{"find takes a player's name and one list server at most"};
+        for (const QCommandLineOption* listOption :
+             {&ping, &count, &gameVersion, &sort, &joinable, &notEmpty, &notFull, &name})
+            if (auto error = onlyFor(*listOption, "list"))
+                return *error;
+        FindRequest request;
+        if (positional.size() >= 2)
+            request.name = positional[1];
+        if (auto error = ReadListServer(parser, port, settings, positional.size() == 3 ? &positional[2] : nullptr,
+                                        request))
+            return *error;
+        request.json = parser.isSet(json);
+        return request;
+    }
+
+    return UsageError{"unknown command: " + Text(command) + " (list, info or find)"};
 }

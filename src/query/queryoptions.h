@@ -29,12 +29,21 @@ struct InfoRequest {
     bool json = false;
 };
 
+// `quimbrel-query find [NAME] [HOST]`
+struct FindRequest {
+    QString name;                     // empty: every player
+    std::optional<std::string> host;  // none: the settings file's list server
+    std::uint16_t port = 0;
+    std::optional<std::string> settingsPath;
+    bool json = false;
+};
+
 // The command line could not be used; the text says why.
 struct UsageError {
     std::string message;
 };
 
-using QueryRequest = std::variant<ListRequest, InfoRequest, UsageError>;
+using QueryRequest = std::variant<ListRequest, InfoRequest, FindRequest, UsageError>;
 
 // Reads the command line (program name first). --help and --version print
 // their text and end the program, as Qt's parser does.

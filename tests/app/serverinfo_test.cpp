@@ -7,7 +7,7 @@
 #include "demo-servers/demogameserver.h"
 #include "serverinfo/tfrmplayerlist.h"
 #include "support/messageboxwatcher.h"
-#include "support/tempini.h"
+#include "support/playablewindows.h"
 #include "support/testmain.h"
 #include "support/whenready.h"
 
@@ -75,12 +75,10 @@ struct DuringQuery {
 class ServerInfoTest : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir emptyPrefix_;
-    std::unique_ptr<TempIni> ini_;
-    MainWindows windows_;
+    PlayableWindows windows_;
 
-    TForm1& form() { return *windows_.form1; }
-    TfrmPlayerList& playerList() { return *windows_.frmPlayerList; }
+    TForm1& form() { return *windows_.windows.form1; }
+    TfrmPlayerList& playerList() { return *windows_.windows.frmPlayerList; }
 
     // Puts one row into the table, selects it and runs "Serverinfo".
     void QueryRow(const ServerEntry& entry)
@@ -110,15 +108,11 @@ private:
 private slots:
     void initTestCase()
     {
-        qputenv("WINEPREFIX", emptyPrefix_.path().toLocal8Bit());
-        ini_ = std::make_unique<TempIni>();
-        windows_ = CreateMainWindows();
-        form().edZarn124cmd->setText(QStringLiteral("/games/124/zarn2.exe"));
-        form().show();
+        windows_.Open();
         QVERIFY(QTest::qWaitForWindowExposed(&form()));
     }
 
-    void cleanupTestCase() { windows_ = {}; }
+    void cleanupTestCase() { windows_.windows = {}; }
 
     void windowAsDesigned()
     {
@@ -305,7 +299,7 @@ private slots:
         QCOMPARE(playerList().PlayerLines().size(), 3);
 
         form().WriteIniFile();
-        const QByteArray ini = ini_->Read();
+        const QByteArray ini = windows_.ini->Read();
         QVERIFY2(ini.contains("InfoX=300\r\n") && ini.contains("InfoY=250\r\n"), ini.constData());
     }
 

@@ -423,6 +423,57 @@ TEST(QueryInfo, EachFailureSaysWhyAndJsonKeepsWhatWasRead)
               QStringList({QString::fromUtf8("Bramble \u20ac Keep")}));
 }
 
+TEST(QueryFind, PrintsEachMatchAsItComesAndAllAsJson)
+{
+    GameServerSetup alpha = Bramble(), beta = Bramble(), hidden = Bramble();
+    alpha.players = {"|T|oadstool", "Pip"};
+    beta.players = {"toadSTOOL", "Bell\x07"};
+    hidden.players = {"Toadstool"};
+    DemoGameServer alphaGame(alpha), betaGame(beta), hiddenGame(hidden);
+    const auto line = [](std::uint16_t port, const char* mode, const char* name) {
+        return std::string(Loopback) + ":" + std::to_string(port) + " e " + mode + " Coop 1.21   59 2/8 " + name;
+    };
+    DemoListServer list(Loopback, 0,
+                        {line(alphaGame.port(), "public", "Alpha"), line(ClosedPort(), "public", "Gone"),
+                         line(hiddenGame.port(), "private", "Hidden"), line(betaGame.port(), "public", "Beta")});
+    const QString alphaAt = QString(Loopback) + ":" + Port(alphaGame.port());
+    const QString betaAt = QString(Loopback) + ":" + Port(betaGame.port());
+    const struct {
+        QString name;
+        int exitCode;
+        QStringList lines;  // sorted: servers answer in any order
+    } cases[] = {
+        {"TOAD", 0, {"Toadstool\tAlpha\t" + alphaAt + "\tBramble \u20ac Keep",
+                     "toadSTOOL\tBeta\t" + betaAt + "\tBramble \u20ac Keep"}},
+        {"", 0, {"Bell?\tBeta\t" + betaAt + "\tBramble \u20ac Keep", "Pip\tAlpha\t" + alphaAt + "\tBramble \u20ac Keep",
+                 "Toadstool\tAlpha\t" + alphaAt + "\tBramble \u20ac Keep",
+                 "toadSTOOL\tBeta\t" + betaAt + "\tBramble \u20ac Keep"}},
+        {"nobody", 6, {}},
+    };
+    for (const auto& [name, exitCode, lines] : cases) {
+        SCOPED_TRACE(name.toStdString());
+        const QueryRun plain = RunQuery({"find", name, Loopback, "--port", Port(list.port())});
+        EXPECT_EQ(plain.exitCode, exitCode) << plain.err.toStdString();
+        QStringList printed = plain.Lines();
+        printed.sort();
+        EXPECT_EQ(printed, lines);
+        // The private server is not asked, the closed one is told.
+        EXPECT_TRUE(plain.err.contains("3 servers asked, 2 answered, 1 failed")) << plain.err.toStdString();
+
+        const QueryRun json = RunQuery({"find", name, Loopback, "--port", Port(list.port()), "--json"});
+        EXPECT_EQ(json.exitCode, exitCode);
+        const QJsonObject document = json.Json();
+        EXPECT_EQ(document["servers"].toObject(), QJsonObject({{"asked", 3}, {"answered", 2}, {"failed", 1}}));
+        EXPECT_EQ(document["players"].toArray().size(), lines.size());
+    }
+    EXPECT_EQ(hiddenGame.connectionsAccepted(), 0u);
+    const QueryRun json = RunQuery({"find", "pip", Loopback, "--port", Port(list.port()), "--json"});
+    EXPECT_EQ(json.Json()["players"].toArray(),
+              QJsonArray({QJsonObject({{"player", "Pip"}, {"server", "Alpha"}, {"address", alphaAt},
+                                       {"ip", Loopback}, {"port", alphaGame.port()},
+                                       {"level", QString::fromUtf8("Bramble \u20ac Keep")}})}));
+}
+
 TEST(QueryCommandLine, BadInputIsRefusedWithItsOwnStatus)
 {
     const std::vector<QStringList> badLines = {
@@ -443,6 +494,7 @@ TEST(QueryCommandLine, BadInputIsRefusedWithItsOwnStatus)
         {"info", "127.0.0.1:10052", "-g", "1.24 xx"},
         {"info", "127.0.0.1:10052", "--version", "1.21"},
         {"list", "--sort", "ping"}, {"list", "--sort", "distance"}, {"list", "--count", "0"},
+        {"find", "toad", "a", "b"}, {"find", "toad", "--ping"}, {"find", "toad", "-g", "1.21"},
     };
     for (const QStringList& arguments : badLines) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
@@ -470,8 +522,8 @@ TEST(QueryCommandLine, BadInputIsRefusedWithItsOwnStatus)
     }
     EXPECT_GE(options, 14);
     for (const char* status : {"0 done", "1 the game server", "2 bad input", "3 list server unreachable",
-                               "4 listed without distances", "5 the list server sent more"})
+                               "4 listed without distances", "5 the list server sent more", "6 find found nobody"})
         EXPECT_TRUE(help.out.simplified().contains(status)) << status;
-    for (int status = 0; status <= 5; ++status)
+    for (int status = 0; status <= 6; ++status)
         EXPECT_NE(manual.find(".B " + std::to_string(status) + "\n"), std::string::npos) << status;
 }

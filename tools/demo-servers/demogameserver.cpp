@@ -11,7 +11,7 @@ struct NamedAnswer {
     std::string_view name;
 };
 
-constexpr std::array<NamedAnswer, 9> AnswerNames{{
+constexpr std::array<NamedAnswer, 10> AnswerNames{{
     {GameAnswer::Complete, "complete"},
     {GameAnswer::Silent, "silent"},
     {GameAnswer::CloseAfterLevel, "close-after-level"},
@@ -21,6 +21,7 @@ constexpr std::array<NamedAnswer, 9> AnswerNames{{
     {GameAnswer::PlayersLength0, "players-length-0"},
     {GameAnswer::PlayersLength1, "players-length-1"},
     {GameAnswer::UnterminatedPlayers, "unterminated-players"},
+    {GameAnswer::ResetAfterVersion, "reset-after-version"},
 }};
 
 constexpr std::size_t MaxPacket = 255;
@@ -133,6 +134,10 @@ void DemoGameServer::serve(ServiceConnection& connection)
     std::string versionPacket;
     if (!connection.receive(VersionPacketSize, versionPacket, ClientPatience) || !AcceptsVersionPacket(versionPacket))
         return;
+    if (answer == GameAnswer::ResetAfterVersion) {
+        connection.reset();
+        return;
+    }
 
     const std::uint8_t echoByte = nextEchoByte_.fetch_add(37);
     std::string levelAnswer = LevelAnswerBytes(echoByte, setup_.levelName);

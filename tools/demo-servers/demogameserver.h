@@ -21,11 +21,13 @@ enum class GameAnswer {
     PlayersLength0,       // a player answer of only its length byte, holding 0
     PlayersLength1,       // a player answer of only its length byte, holding 1
     UnterminatedPlayers,  // the player answer without its final zero byte
+    ResetAfterVersion,    // reads the version packet, then drops the connection with a reset
 };
 
 // Parses "complete", "silent", "close-after-level", "short-level",
-// "level-length-0", "level-length-1", "players-length-0", "players-length-1"
-// or "unterminated-players"; throws ServiceError otherwise.
+// "level-length-0", "level-length-1", "players-length-0", "players-length-1",
+// "unterminated-players" or "reset-after-version"; throws ServiceError
+// otherwise.
 GameAnswer GameAnswerFromName(std::string_view name);
 std::string_view GameAnswerName(GameAnswer answer);
 // All the names above, separated by ", ".

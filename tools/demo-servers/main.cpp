@@ -17,13 +17,14 @@
 #include "demo-servers/demolistserver.h"
 #include "demo-servers/gameservers.h"
 #include "demo-servers/samplelist.h"
+#include "platform/openfilelimit.h"
 
 namespace {
 
 constexpr std::uint16_t DefaultListPort = 10057;
-// Each game server has a thread of its own; beyond this many lines the
-// rest are listed without one.
-constexpr std::size_t MaxGameServers = 256;
+// Each game server has a thread and three descriptors of its own; beyond
+// this many lines the rest are listed without one.
+constexpr std::size_t MaxGameServers = 1000;
 
 struct Options {
     std::string bindAddress = "127.0.0.1";
@@ -160,6 +161,8 @@ int main(int argc, char** argv)
 
         std::optional<DemoGameServers> gameServers;
         if (options->gameServers) {
+            // A thousand game servers need more descriptors than the usual 1024.
+            RaiseOpenFileLimit();
             gameServers.emplace(lines, options->gameAnswers, MaxGameServers);
             std::cout << "Game servers: " << gameServers->size() << " ("
                       << GameAnswerName(options->gameAnswers.forAll) << " answers";

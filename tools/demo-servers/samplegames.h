@@ -10,6 +10,7 @@
 // The game server behind one list-server line: its address and port from the
 // line's start, its version from the line, and a sample level and as many
 // sample players as the line's "players/capacity" field says (index picks
-// which ones). Lines without a loopback "address:port" start have no game
-// server we may run.
+// which ones; one name recurs on several servers, for finding a friend).
+// Lines without a loopback "address:port" start have no game server we may
+// run.
 std::optional<GameServerSetup> GameServerForLine(std::string_view line, std::size_t index);
