@@ -138,7 +138,8 @@ private slots:
     {
         TForm1& form = *windows_.form1;
         // Each hint is followed by its command's key.
-        QCOMPARE(form.sbGetList->toolTip(), QStringLiteral("Gets list of running gameservers (F5)"));
+        QCOMPARE(form.sbGetList->toolTip(),
+                 QStringLiteral("Gets list of running gameservers (F5)\nFind a player on the listed servers (Ctrl+F)"));
         QCOMPARE(form.sbServerInfo->toolTip(), QStringLiteral("Gets info about the selected server (Ctrl+I)"));
         QCOMPARE(form.sbStartGame->toolTip(), QStringLiteral("Joins the selected server (Return)"));
         QCOMPARE(form.sbPalette->toolTip(), QStringLiteral("Palette (Ctrl+P)"));

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QTabWidget>
+#include <QToolButton>
 
 FindPlayerTool::FindPlayerTool(TForm1& form) : QObject(&form), form_(form)
 {
@@ -24,6 +25,10 @@ FindPlayerTool::FindPlayerTool(TForm1& form) : QObject(&form), form_(form)
     acFindPlayer->setShortcutContext(Qt::WindowShortcut);
     form.addAction(acFindPlayer);
     connect(acFindPlayer, &QAction::triggered, this, &FindPlayerTool::acFindPlayerExecute);
+    // There is no room for a button of its own; "Get List" names the key, since
+    // the search runs over the list it fetches.
+    form.sbGetList->setToolTip(form.sbGetList->toolTip() + QStringLiteral("\nFind a player on the listed servers (") +
+                               acFindPlayer->shortcut().toString(QKeySequence::NativeText) + u')');
     connect(form.PageControl1, &QTabWidget::currentChanged, this,
             [this] { acFindPlayer->setEnabled(form_.PageControl1->currentWidget() == form_.TabSheet1); });
 
