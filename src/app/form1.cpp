@@ -2,6 +2,7 @@
 
 #include "app/findplayer/findplayertool.h"
 #include "app/listservers.h"
+#include "app/mainwindowkeys.h"
 #include "app/messages.h"
 #include "browse/listserver.h"
 #include "browse/serverlistview.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStringList>
+#include <QToolButton>
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent), idCListServer_{kListServerHosts[0], ListServerPort}
@@ -27,6 +29,8 @@ TForm1::TForm1(QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     BuildPages();
     findPlayer_ = new FindPlayerTool(*this);
+    new MainWindowKeys(*this, acServerInfo->shortcuts() + acStartGame->shortcuts() +
+                                  QList<QKeySequence>{sbGetList->shortcut(), findPlayer_->acFindPlayer->shortcut()});
     setFixedSize(505, 233);
     move(193, 107);
 

@@ -17,11 +17,13 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -114,7 +116,7 @@ private slots:
 
         QTest::keyClick(form().lvServerList, Qt::Key_F, Qt::ControlModifier);
         QTRY_VERIFY(window().isVisible());
-        QVERIFY(window().x() > form().frameGeometry().right());
+        QVERIFY(form().screen()->availableGeometry().contains(window().frameGeometry()));
 
         // Any letter case; the private server is not asked.
         Search(QStringLiteral("TOAD"));
@@ -138,12 +140,36 @@ private slots:
         while (found().index(secondRow, FoundPlayersModel::ColServer).data() != QStringLiteral("Second"))
             ++secondRow;
         QTreeView& view = *window().lvFound;
-        const QPoint at = view.visualRect(found().index(secondRow, 0)).center();
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(form().lvServerList->SelectedRow(), std::optional<int>(3));
-        QCOMPARE(form().PageControl1->currentIndex(), page);
-        QVERIFY(!windows_.windows.frmPlayerList->isVisible());
+        // A double click, or Return in the results, picks the server; Return
+        // there is not the main window's "Start game".
+        const std::function<void(const QModelIndex&)> ways[] = {
+            [&](const QModelIndex& result) {
+                const QPoint at = view.visualRect(result).center();
+                QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, at);
+            },
+            [&](const QModelIndex& result) {
+                window().activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&window()));
+                view.setFocus();
+                view.setCurrentIndex(result);
+                RunUntilIdle();
+                QTest::keyClick(&view, Qt::Key_Return);
+            },
+        };
+        for (const auto& pick : ways) {
+            form().lvServerList->selectionModel()->clear();
+            pick(found().index(secondRow, 0));
+            QCOMPARE(form().lvServerList->SelectedRow(), std::optional<int>(3));
+            QCOMPARE(form().PageControl1->currentIndex(), page);
+            QVERIFY(!windows_.windows.frmPlayerList->isVisible());
+            QVERIFY(!started);
+        }
+        // With a server now selected, and "Start game" with it, Return in the
+        // name field still searches.
+        RunUntilIdle();
+        QVERIFY(form().acStartGame->isEnabled());
+        Search(QStringLiteral("toad"));
         QVERIFY(!started);
         form().SetProgramStarter({});
     }

@@ -7,7 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTreeView>
+
+#include <algorithm>
 
 TfrmFindPlayer::TfrmFindPlayer(QWidget* owner, QAbstractItemModel* found)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -42,15 +45,33 @@ TfrmFindPlayer::TfrmFindPlayer(QWidget* owner, QAbstractItemModel* found)
     lvFound->header()->setStretchLastSection(false);
     for (int column = 0; column < FoundPlayersModel::ColumnCount; ++column)
         lvFound->header()->resizeSection(column, FoundPlayersModel::ColumnWidth(column));
-    connect(lvFound, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) { emit FoundChosen(index.row()); });
+    // A double click, or Return on a result for the keyboard.
+    connect(lvFound, &QTreeView::activated, this, [this](const QModelIndex& index) { emit FoundChosen(index.row()); });
 
     ShowProgress({});
 }
 
 void TfrmFindPlayer::ShowBeside(const QWidget& owner)
 {
-    if (!isVisible())
-        move(owner.frameGeometry().right() + 8, owner.frameGeometry().top());
+    if (!isVisible()) {
+        // Right of the owner, else left of it, else below it, and never off the
+        // owner's screen.
+        const QRect ownerFrame = owner.frameGeometry();
+        const QSize frame = frameGeometry().size().expandedTo(size());
+        const QPoint right(ownerFrame.right() + 8, ownerFrame.top());
+        QPoint place = right;
+        if (const QScreen* screen = owner.screen()) {
+            const QRect room = screen->availableGeometry();
+            const QPoint candidates[] = {right, {ownerFrame.left() - 8 - frame.width(), ownerFrame.top()},
+                                         {ownerFrame.left(), ownerFrame.bottom() + 8}};
+            const auto fits = [&](QPoint at) { return room.contains(QRect(at, frame)); };
+            const auto found = std::find_if(std::begin(candidates), std::end(candidates), fits);
+            place = found != std::end(candidates) ? *found : right;
+            place.setX(std::clamp(place.x(), room.left(), std::max(room.left(), room.right() + 1 - frame.width())));
+            place.setY(std::clamp(place.y(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height())));
+        }
+        move(place);
+    }
     show();
     raise();
     activateWindow();
