@@ -66,15 +66,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits, for at most about $2 tenths of a second, until the command $1 succeeds.
-wait_until() {
-    local tries=$2
-    for ((; tries > 0; tries--)); do
-        eval "$1" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+source scripts/wait-until.sh
 
 # CPU time in nanoseconds of every thread of the processes given.
 cpu_ns() {
@@ -153,10 +145,11 @@ for rows in "${rows_list[@]}"; do
         quimbrel_pid=$!
         running_pid=$quimbrel_pid
         window=
-        wait_until 'window=$(xdotool search --onlyvisible --pid "$quimbrel_pid" --name "^Quimbrel\$" 2>/dev/null | head -n1) && [[ -n $window ]]' 150 ||
+        # A search may hang while the window is being made: each try is bounded.
+        wait_until 'window=$(timeout 2 xdotool search --onlyvisible --pid "$quimbrel_pid" --name "^Quimbrel\$" 2>/dev/null | head -n1) && [[ -n $window ]]' 150 ||
             { echo "The program's window did not appear." >&2; exit 1; }
         # "Get List" sits at the top left of the first page.
-        xdotool mousemove --window "$window" 45 44 click 1
+        timeout 5 xdotool mousemove --window "$window" 45 44 click 1
         sleep "$SETTLE"
         read -r cpu count x <<<"$(measure "$quimbrel_pid")"
         kill "$quimbrel_pid"; wait "$quimbrel_pid" 2>/dev/null || true
