@@ -1,6 +1,6 @@
 // The real main window measuring a thousand servers at once, offscreen.
 //
-//   bench_distance_window [raw|datagram] [servers=1000] [seconds=10]
+//   bench_distance_window [raw|datagram] [servers=1000] [seconds=10] [lists=2]
 //
 // Runs as root inside a network namespace of its own (so that datagram echo
 // sockets can be allowed there without touching the system's settings), with the
@@ -8,7 +8,8 @@
 // Prints: time until every row is shown, until every row shows a distance in
 // milliseconds, CPU share, threads, mapped and resident memory while measuring,
 // the time of a second "Get List" (stop every thread, refill) and of closing the
-// window, each against its target.
+// window, each against its target; then resident memory once every row of each
+// further list is measured, against the first list's.
 
 #include "app/distancemeasurement.h"
 #include "app/form1.h"
@@ -39,6 +40,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -46,6 +48,10 @@ namespace {
 // with a thousand rows, a second with ten thousand; every row measured within
 // a second and a half of the first "Get List".
 constexpr qint64 kFirstDistancesTargetMs = 1500;
+// Resident memory: the first list of ten thousand rows at most this much, and
+// every later list within a tenth of the first.
+constexpr double kFirstListTargetMiB = 150;
+constexpr double kListGrowthTarget = 0.10;
 
 qint64 StopTargetMs(int servers)
 {
@@ -111,6 +117,7 @@ int main(int argc, char** argv)
     const EchoSocketKind kind = kindText == "datagram" ? EchoSocketKind::Datagram : EchoSocketKind::Raw;
     const int servers = std::clamp(argc > 2 ? std::atoi(argv[2]) : 1000, 1, 10000);
     const int seconds = std::clamp(argc > 3 ? std::atoi(argv[3]) : 10, 1, 120);
+    const int lists = std::clamp(argc > 4 ? std::atoi(argv[4]) : 2, 2, 30);
 
     std::string whyNot;
     if (!EnterOwnNetwork(whyNot)) {
@@ -119,6 +126,7 @@ int main(int argc, char** argv)
     }
     // As the program itself starts; MALLOC_ARENA_MAX=16 shows the default.
     LimitAllocatorArenas();
+    MapLargeBlocksApart();
     MakeRoomForManyThreadWaits();
     const unsigned long fileLimit = RaiseOpenFileLimit();
     QTemporaryDir scratch;
@@ -146,6 +154,7 @@ int main(int argc, char** argv)
     std::printf("first Get List: all %d rows shown after %lld ms, every row in ms after %lld ms (%s %lld ms)\n",
                 table.rowCount(), static_cast<long long>(rowsShown), static_cast<long long>(firstMeasured),
                 Verdict(firstMeasured, kFirstDistancesTargetMs), static_cast<long long>(kFirstDistancesTargetMs));
+    std::vector<double> residentMiB{StatusField("VmRSS") / 1024.0};  // once each list is measured
 
     // Steady state: every row measured once a second.
     const double cpuBefore = CpuSeconds();
@@ -177,6 +186,23 @@ int main(int argc, char** argv)
                 servers, static_cast<long long>(oldThreadsStopped), static_cast<long long>(secondList),
                 Verdict(secondList, stopTarget), static_cast<long long>(stopTarget),
                 static_cast<long long>(secondDistances < 0 ? -1 : secondList + secondDistances));
+    residentMiB.push_back(StatusField("VmRSS") / 1024.0);
+
+    bool allMeasured = firstDistances >= 0 && secondDistances >= 0;
+    for (int list = 3; list <= lists; ++list) {
+        form.sbGetListClick();
+        allMeasured = RunUntil([&] { return AllMeasured(table, servers); }, 15000) >= 0 && allMeasured;
+        residentMiB.push_back(StatusField("VmRSS") / 1024.0);
+    }
+    std::printf("resident once each list is measured (MiB):");
+    for (const double mib : residentMiB)
+        std::printf(" %.1f", mib);
+    const double growth = *std::max_element(residentMiB.begin(), residentMiB.end()) / residentMiB.front() - 1;
+    std::printf("\nfirst list %.1f MiB (%s %.0f MiB at 10000 rows), largest after it %+.1f %% over %d lists "
+                "(%s %.0f %%)\n",
+                residentMiB.front(), residentMiB.front() <= kFirstListTargetMiB ? "within" : "NOT within",
+                kFirstListTargetMiB, 100 * growth, lists, growth <= kListGrowthTarget ? "within" : "NOT within",
+                100 * kListGrowthTarget);
 
     clock.restart();
     form.close();
@@ -184,5 +210,5 @@ int main(int argc, char** argv)
     std::printf("closing the window with %d threads: %lld ms (%s %lld ms); threads left %ld (idle ones go within 5 s)\n",
                 servers, static_cast<long long>(closing), Verdict(closing, stopTarget),
                 static_cast<long long>(stopTarget), StatusField("Threads"));
-    return firstDistances < 0 || secondDistances < 0 ? 2 : 0;
+    return allMeasured ? 0 : 2;
 }

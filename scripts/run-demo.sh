@@ -128,15 +128,7 @@ Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp 3>"$XDG_RUNTIME_DIR/displa
 xvfb_pid=$!
 pids+=("$xvfb_pid")
 
-# Waits, for at most about $2 tenths of a second, until the command $1 succeeds.
-wait_until() {
-  local tries=$2
-  for ((; tries > 0; tries--)); do
-    eval "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source scripts/wait-until.sh
 # The id of the first visible window whose name matches $1, once there is one.
 visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 | grep .; }
 wait_for_window() { wait_until "visible_window '$1' >/dev/null" "${2:-100}" && visible_window "$1"; }

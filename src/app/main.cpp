@@ -18,6 +18,7 @@ int main(int argc, char** argv)
         return 0;
     }
     LimitAllocatorArenas();
+    MapLargeBlocksApart();
     MakeRoomForManyThreadWaits();
     // Every measured server holds a socket: a long list needs many descriptors.
     RaiseOpenFileLimit();

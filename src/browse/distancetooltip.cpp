@@ -71,9 +71,10 @@ bool DistanceTooltip::ShowFor(const QHelpEvent& event)
     }
     cell_ = index;
     disconnect(following_);
-    following_ = connect(view_->model(), &QAbstractItemModel::dataChanged, this,
-                         [this](const QModelIndex& first, const QModelIndex& last) {
-                             if (cell_.row() >= first.row() && cell_.row() <= last.row())
+    // Histories change every second with or without a new text.
+    following_ = connect(static_cast<ServerTableModel*>(view_->model()), &ServerTableModel::DistanceHistoriesChanged,
+                         this, [this](int first, int last) {
+                             if (cell_.row() >= first && cell_.row() <= last)
                                  Refresh();
                          });
     Refresh();

@@ -2,9 +2,13 @@
 
 #include "browse/distancetooltip.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPalette>
+#include <QWindow>
+
+#include <algorithm>
 
 JoinableSelectionModel::JoinableSelectionModel(ServerTableModel* model, QObject* parent)
     : QItemSelectionModel(model, parent), table_(model)
@@ -84,6 +88,52 @@ std::optional<int> ServerListView::SelectedRow() const
     if (rows.isEmpty())
         return std::nullopt;
     return rows.first().row();
+}
+
+void ServerListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    const bool distancesOnly = topLeft.column() == ColDistance && bottomRight.column() == ColDistance
+                               && roles == QList<int>{Qt::DisplayRole};
+    if (!distancesOnly || QAccessible::isActive()) {
+        RowSkippingView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    // A hidden table is painted whole when it is shown again.
+    if (!isVisible())
+        return;
+    if (window()->isMinimized()) {
+        RepaintWhenRestored();
+        return;
+    }
+    RepaintDistances(topLeft.row(), bottomRight.row());
+}
+
+void ServerListView::RepaintDistances(int firstRow, int lastRow)
+{
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!top.isValid())
+        return;
+    const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
+    const int first = std::max(firstRow, top.row());
+    const int last = std::min(lastRow, bottom.isValid() ? bottom.row() : model()->rowCount() - 1);
+    if (first > last)
+        return;
+    const QRect firstCell = visualRect(model()->index(first, ColDistance));
+    viewport()->update(firstCell.united(visualRect(model()->index(last, ColDistance))));
+}
+
+void ServerListView::RepaintWhenRestored()
+{
+    QWindow* shown = window()->windowHandle();
+    if (restoring_ || !shown)
+        return;
+    restoring_ = connect(shown, &QWindow::windowStateChanged, this, [this](Qt::WindowState state) {
+        if (state == Qt::WindowMinimized)
+            return;
+        disconnect(restoring_);
+        restoring_ = {};
+        viewport()->update();
+    });
 }
 
 void ServerListView::mouseDoubleClickEvent(QMouseEvent* event)

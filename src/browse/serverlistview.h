@@ -45,6 +45,10 @@ signals:
     void DoubleClicked();
 
 protected:
+    // Distance texts change every second on every row: only the changed cells
+    // on screen are repainted, none while the table is hidden or minimised.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     SkippingKeys::Rows RowsForKeys() const override;
@@ -52,6 +56,10 @@ protected:
     QModelIndex KeysStartFrom() const override;
 
 private:
+    void RepaintDistances(int firstRow, int lastRow);
+    void RepaintWhenRestored();
+
     ServerTableModel* table_ = nullptr;
+    QMetaObject::Connection restoring_;  // while distances wait for the window's restoring
     DistanceTooltip* distanceTooltip_;
 };

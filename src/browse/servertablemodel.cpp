@@ -160,22 +160,39 @@ const DistanceHistory& ServerTableModel::History(int row) const
 
 void ServerTableModel::ApplyDistances(const DistanceDelivery::Readings& readings)
 {
-    int first = shownRows_;
-    int last = -1;
+    // Most readings repeat the row's text (a steady server, "too far" for a
+    // silent one): they only replace the history and cost the view nothing.
+    std::vector<int> changedRows;
+    int firstHistory = shownRows_;
+    int lastHistory = -1;
     for (const auto& [row, reading] : readings) {
         if (row < 0 || row >= static_cast<int>(rows_.size()))
             continue;
-        Row& changed = rows_[static_cast<size_t>(row)];
-        changed.entry.distance = reading.text;
-        changed.distanceHistory = reading.history;
+        Row& target = rows_[static_cast<size_t>(row)];
+        target.distanceHistory = reading.history;
         if (row < shownRows_) {
-            first = std::min(first, row);
-            last = std::max(last, row);
+            firstHistory = std::min(firstHistory, row);
+            lastHistory = std::max(lastHistory, row);
         }
+        if (target.entry.distance == reading.text)
+            continue;
+        target.entry.distance = reading.text;
+        if (row < shownRows_)
+            changedRows.push_back(row);
     }
-    // One notice for the whole batch: the view repaints once.
-    if (last >= 0)
-        emit dataChanged(index(first, ColDistance), index(last, ColDistance), {Qt::DisplayRole});
+    if (lastHistory >= 0)
+        emit DistanceHistoriesChanged(firstHistory, lastHistory);
+    // One notice for each run of neighbouring changed rows, so that a view
+    // repaints the changed cells and none between them.
+    std::sort(changedRows.begin(), changedRows.end());
+    for (size_t first = 0; first < changedRows.size();) {
+        size_t last = first;
+        while (last + 1 < changedRows.size() && changedRows[last + 1] <= changedRows[last] + 1)
+            ++last;
+        emit dataChanged(index(changedRows[first], ColDistance), index(changedRows[last], ColDistance),
+                         {Qt::DisplayRole});
+        first = last + 1;
+    }
 }
 
 std::shared_ptr<DistanceMailbox> ServerTableModel::OpenDistanceMailbox(int row)

@@ -60,6 +60,9 @@ public:
 signals:
     // A row's worker ended early for a reason the user should hear of once.
     void DistanceWorkerFailed(const QString& why);
+    // Rows firstRow to lastRow may have new histories, their texts changed or
+    // not: a changed text is told by dataChanged as well.
+    void DistanceHistoriesChanged(int firstRow, int lastRow);
 
 public:
     // Caption, width and alignment of each column.

@@ -62,8 +62,8 @@ protected:
 private:
     std::shared_ptr<DistanceMailbox> item_;
     std::unique_ptr<TPing> pinger_;
-    // Outlives the pinger, which the thread releases: a stop raises it to
-    // abandon a name lookup under way.
+    // Outlives the pinger, which the owner destroys after the wait: a stop
+    // raises it to abandon a name lookup under way.
     std::shared_ptr<CancelSignal> lookupCancel_;
     std::string distanceText_;
     DistanceHistory history_;  // handed over with every text

@@ -10,6 +10,7 @@
 #include "serverinfo/tfrmplayerlist.h"
 #include "support/messageboxwatcher.h"
 #include "support/tempini.h"
+#include "support/whenready.h"
 #include "support/testmain.h"
 
 #include <QAction>
@@ -330,6 +331,58 @@ private slots:
             windows_.frmPalette->hide();
         }
         form().PageControl1->setCurrentWidget(form().TabSheet1);
+    }
+
+    void distanceTextsRepaintOnlyTheirCellOnScreen()
+    {
+        ServerTableModel& table = *form().serverTable;
+        for (int row = table.rowCount(); row < 200; ++row)
+            table.AppendRow(Entry("More", "1.21  "));
+        RunUntilIdle();
+        const auto cell = [&](int row) { return view().visualRect(table.index(row, ColDistance)); };
+        QVERIFY(!view().viewport()->rect().intersects(cell(150)));
+        int notices = 0;
+        connect(&table, &QAbstractItemModel::dataChanged, this, [&notices] { ++notices; });
+        DistanceHistory history;
+        history.AddRoundTrip(3);
+        struct Case {
+            const char* what;
+            std::function<void()> before;
+            std::vector<std::pair<int, std::string>> posts;  // the last one's row is the one to look at
+            bool painted;                                     // only that row's cell
+            int notices;
+            std::function<void()> after;                      // shows the table again: it is painted
+        };
+        const std::vector<Case> cases = {
+            {"unchanged text beside a changed one", {}, {{0, "pinging..."}, {2, "3 ms"}}, true, 1, {}},
+            {"row off screen beside one on it", {}, {{150, "9 ms"}, {2, "4 ms"}}, true, 2, {}},
+            {"another page shown", [&] { form().PageControl1->setCurrentIndex(2); }, {{2, "5 ms"}}, false, 1,
+             [&] { form().PageControl1->setCurrentWidget(form().TabSheet1); }},
+            {"window minimised", [&] { form().showMinimized(); }, {{2, "6 ms"}}, false, 1,
+             [&] { form().showNormal(); }},
+        };
+        for (const Case& c : cases) {
+            if (c.before)
+                c.before();
+            RunUntilIdle();
+            PaintCounter painted(view().viewport());
+            notices = 0;
+            for (const auto& [row, text] : c.posts)
+                table.OpenDistanceMailbox(row)->Post(text, history);
+            const auto& [row, text] = c.posts.back();
+            QTRY_COMPARE_WITH_TIMEOUT(table.Entry(row).distance, text, 5000);
+            if (c.painted)
+                QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 5000);
+            RunUntilIdle();
+            QVERIFY2(c.painted ? cell(row).contains(painted.region.boundingRect()) : painted.paints == 0, c.what);
+            QVERIFY2(notices == c.notices, c.what);
+            for (const auto& [postedRow, postedText] : c.posts)
+                QVERIFY2(table.History(postedRow).Size() == 1 && table.Entry(postedRow).distance == postedText, c.what);
+            if (c.after) {
+                c.after();
+                QTRY_VERIFY_WITH_TIMEOUT(painted.region.contains(cell(row)), 5000);
+            }
+        }
     }
 
     void distanceTextsReplaceEachOther()

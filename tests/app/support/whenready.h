@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QTimer>
 
 #include <functional>
@@ -31,13 +33,17 @@ private:
     bool ran_ = false;
 };
 
-// Counts the paint events an object receives.
+// Counts the paint events an object receives and what they painted.
 struct PaintCounter : QObject {
     explicit PaintCounter(QObject* watched) { watched->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override
     {
-        paints += event->type() == QEvent::Paint;
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            region += static_cast<QPaintEvent*>(event)->region();
+        }
         return false;
     }
     int paints = 0;
+    QRegion region;
 };
