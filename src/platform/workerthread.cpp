@@ -1,10 +1,13 @@
 #include "platform/workerthread.h"
 
+#include "platform/monotonictime.h"
 #include "platform/networknamespace.h"
 
 #include <limits.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -52,11 +55,15 @@ ThreadPool& Pool()
 
 }  // namespace
 
-WorkerThread::WorkerThread(std::size_t stackBytes) : stackBytes_(std::max<std::size_t>(stackBytes, PTHREAD_STACK_MIN)) {}
+WorkerThread::WorkerThread(std::size_t stackBytes) : stackBytes_(std::max<std::size_t>(stackBytes, PTHREAD_STACK_MIN))
+{
+    sem_init(&stopSignal_, 0, 0);
+}
 
 WorkerThread::~WorkerThread()
 {
     Wait();
+    sem_destroy(&stopSignal_);
 }
 
 void WorkerThread::Start()
@@ -109,18 +116,19 @@ void WorkerThread::Wait()
 
 void WorkerThread::RequestStop()
 {
-    {
-        // Under the lock, so that a worker about to sleep cannot miss it.
-        std::lock_guard lock(sleepMutex_);
-        stopRequested_.store(true);
-    }
-    stopSignal_.notify_all();
+    // Set before the post: a worker about to sleep either sees it or is woken.
+    stopRequested_.store(true);
+    sem_post(&stopSignal_);
 }
 
 void WorkerThread::Sleep(std::chrono::milliseconds duration)
 {
-    std::unique_lock lock(sleepMutex_);
-    stopSignal_.wait_for(lock, duration, [this] { return stopRequested_.load(); });
+    const ClockDeadline deadline = MonotonicDeadline(std::chrono::steady_clock::now() + duration);
+    // Only a stop request posts.
+    while (!stopRequested_.load()) {
+        if (sem_clockwait(&stopSignal_, CLOCK_MONOTONIC, &deadline) != 0 && errno != EINTR)
+            return;
+    }
 }
 
 void* WorkerThread::Body(void* start)
