@@ -3,6 +3,7 @@
 #include "net/echoanswer.h"
 #include "net/echofilter.h"
 #include "net/echoidentifiers.h"
+#include "platform/monotonictime.h"
 #include "platform/networknamespace.h"
 #include "platform/rawnetcapability.h"
 
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -27,17 +29,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-timespec MonotonicTimespec(Clock::time_point at)
-{
-    // The steady clock is the monotonic clock.
-    const auto since = at.time_since_epoch();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-    timespec result{};
-    result.tv_sec = static_cast<time_t>(seconds.count());
-    result.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
-    return result;
-}
 
 constexpr std::size_t kIcmpHeaderSize = 8;
 constexpr std::size_t kMaxIpHeaderSize = 60;
@@ -108,6 +99,9 @@ SharedSockets& Registry()
 
 // Requests larger than this cannot be sent; answers to them cannot be larger either.
 constexpr std::size_t kLargestPacket = 65535;
+// Receive buffers kept between exchanges: more than are ever reading at once
+// on a desktop machine, and no more than a megabyte.
+constexpr std::size_t kSpareBuffers = 16;
 // Messages taken from the socket per wake-up before looking at the wake-up event again.
 constexpr int kMessagesPerRound = 256;
 // While answers come in faster than one per this time, the receiver takes them a
@@ -166,7 +160,11 @@ struct EchoSocket::Waiter {
     std::uint64_t key = 0;
     AwaitedEcho awaited;
     EchoTimes times;  // our clocks and the kernel's stamps
-    bool answered = false;     // set once, by whoever reads the answer
+    // Set once, under the lock, by whoever reads the answer (or the transmit
+    // report); read without it by the exchange's own reads, to stop reading once
+    // another thread has handed over what they were looking for.
+    std::atomic<bool> answered{false};
+    std::atomic<bool> stamped{false};
     bool outstanding = false;  // counted in outstanding_ until answered or ended
     EchoOutcome outcome;
     // Posted once the answer is handed over. A semaphore may be posted after the
@@ -224,6 +222,7 @@ std::shared_ptr<EchoSocket> EchoSocket::Shared(EchoSocketKind kind)
             // The receiving thread's buffer is made here: out of memory there
             // would end the program, here it only leaves the socket unopened.
             std::vector<std::uint8_t> buffer(kLargestPacket + 1);
+            socket->spareBuffers_.reserve(kSpareBuffers);
             socket->receiver_ = std::thread(&EchoSocket::Receive, socket.get(), std::move(buffer));
         } catch (const std::exception&) {
             return nullptr;
@@ -385,14 +384,17 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
     // Everything that may run out of memory comes before the waiter is
     // registered: once it is, nothing may throw until it is taken out again.
     std::vector<std::uint8_t> packet(kIcmpHeaderSize + request.data.size());
-    std::unique_lock lock(mutex_);
-    std::unique_ptr<std::uint8_t[]> buffer = std::move(buffer_);
-    lock.unlock();
-    if (!buffer)
-        buffer.reset(new std::uint8_t[kLargestPacket + 1]);
-
     Waiter waiter;
-    lock.lock();
+    std::unique_lock lock(mutex_);
+    std::unique_ptr<std::uint8_t[]> buffer;
+    if (!spareBuffers_.empty()) {
+        buffer = std::move(spareBuffers_.back());
+        spareBuffers_.pop_back();
+    } else {
+        lock.unlock();
+        buffer.reset(new std::uint8_t[kLargestPacket + 1]);
+        lock.lock();
+    }
     const std::uint16_t sequence = NextSequenceFor(request.destination);
     waiter.awaited = AwaitedEcho{request.destination, identifier_, sequence};
     waiter.key = KeyOf(request.destination, identifier_, sequence);
@@ -422,35 +424,43 @@ EchoOutcome EchoSocket::Exchange(const EchoRequest& request)
             TakeErrorQueue(room, &waiter);
         TakeReceived(room, &waiter);
         lock.lock();
-        if (!buffer_)
-            buffer_ = std::move(buffer);
-        bool wake = false;
-        if (!waiter.answered) {
+        KeepBuffer(buffer);
+        if (waiter.answered) {
+            // In already: done without another turn of the lock, unless whoever
+            // handed it over is still posting; the post must be taken before the
+            // waiter goes.
+            if (sem_trywait(&waiter.answeredSignal) != 0) {
+                lock.unlock();
+                while (sem_wait(&waiter.answeredSignal) != 0 && errno == EINTR) {
+                }
+                lock.lock();
+            }
+        } else {
             waiter.outstanding = true;
-            wake = outstanding_++ == 0;
-        }
-        lock.unlock();
-        if (wake)
-            WakeReceiver();
-        // Answers may wait up to one batch time before they are handed over: allow
-        // for that, then judge by when the answer really came.
-        const timespec until = MonotonicTimespec(deadline + kBatchTime);
-        bool signalled = false;
-        while (!(signalled = sem_clockwait(&waiter.answeredSignal, CLOCK_MONOTONIC, &until) == 0) && errno == EINTR) {
-        }
-        lock.lock();
-        if (!signalled && waiter.answered) {
-            // Handed over just now: the post is under way, and it must be taken
-            // before the waiter goes.
+            const bool wake = outstanding_++ == 0;
             lock.unlock();
-            while (sem_wait(&waiter.answeredSignal) != 0 && errno == EINTR) {
+            if (wake)
+                WakeReceiver();
+            // Answers may wait up to one batch time before they are handed over: allow
+            // for that, then judge by when the answer really came.
+            const ClockDeadline until = MonotonicDeadline(deadline + kBatchTime);
+            bool signalled = false;
+            while (!(signalled = sem_clockwait(&waiter.answeredSignal, CLOCK_MONOTONIC, &until) == 0)
+                   && errno == EINTR) {
             }
             lock.lock();
+            if (!signalled && waiter.answered) {
+                // Handed over just now: the post is under way, and it must be taken
+                // before the waiter goes.
+                lock.unlock();
+                while (sem_wait(&waiter.answeredSignal) != 0 && errno == EINTR) {
+                }
+                lock.lock();
+            }
         }
     } else {
         lock.lock();
-        if (!buffer_)
-            buffer_ = std::move(buffer);
+        KeepBuffer(buffer);
     }
     if (std::exchange(waiter.outstanding, false))
         --outstanding_;  // timed out
@@ -517,6 +527,14 @@ void EchoSocket::Receive(std::vector<std::uint8_t> buffer)
     }
 }
 
+void EchoSocket::KeepBuffer(std::unique_ptr<std::uint8_t[]>& buffer)
+{
+    // Within the reserved room only, so that keeping never allocates; a buffer
+    // beyond it stays with the caller, to be freed outside the lock.
+    if (spareBuffers_.size() < spareBuffers_.capacity())
+        spareBuffers_.push_back(std::move(buffer));
+}
+
 void EchoSocket::WakeReceiver()
 {
     const std::uint64_t one = 1;
@@ -528,6 +546,10 @@ void EchoSocket::WakeReceiver()
 void EchoSocket::TakeReceived(std::span<std::uint8_t> buffer, const Waiter* until)
 {
     for (int i = 0; i < kMessagesPerRound; ++i) {
+        // Another thread may have read this exchange's answer meanwhile: a read
+        // now would most likely find nothing.
+        if (until && until->answered.load(std::memory_order_relaxed))
+            return;
         sockaddr_in source{};
         iovec io{buffer.data(), buffer.size()};
         alignas(cmsghdr) char control[256];
@@ -592,6 +614,8 @@ void EchoSocket::TakeReceived(std::span<std::uint8_t> buffer, const Waiter* unti
 void EchoSocket::TakeErrorQueue(std::span<std::uint8_t> buffer, const Waiter* until)
 {
     for (int i = 0; i < kMessagesPerRound; ++i) {
+        if (until && until->stamped.load(std::memory_order_relaxed))
+            return;
         sockaddr_in about{};
         iovec io{buffer.data(), buffer.size()};
         alignas(cmsghdr) char control[512];
@@ -628,8 +652,7 @@ void EchoSocket::TakeErrorQueue(std::span<std::uint8_t> buffer, const Waiter* un
             if (found == exchanges_.end())
                 continue;
             found->second->times.leftAt = leftAt;
-            if (found->second == until)
-                return;
+            found->second->stamped = true;
             continue;
         }
 

@@ -71,6 +71,8 @@ private:
     std::uint16_t NextSequenceFor(std::uint32_t destination);
     void Receive(std::vector<std::uint8_t> buffer);
     void WakeReceiver();
+    // Under the lock: keeps a receive buffer for a later exchange, if there is room.
+    void KeepBuffer(std::unique_ptr<std::uint8_t[]>& buffer);
     // Both read what is queued and hand it over; given a waiter, they stop once
     // they have read what that waiter needs.
     void TakeReceived(std::span<std::uint8_t> buffer, const Waiter* until = nullptr);
@@ -102,9 +104,10 @@ private:
     // alone, and answers that come at once cost it no wake-up.
     int outstanding_ = 0;
     bool closing_ = false;
-    // A receive buffer kept for the next exchange that reads answers itself, so that
-    // reading does not allocate and free 64 KiB each time.
-    std::unique_ptr<std::uint8_t[]> buffer_;
+    // Receive buffers kept for the exchanges that read answers themselves, so that
+    // reading does not allocate and free 64 KiB each time, also when rows wake
+    // together. Room for them is reserved when the socket opens.
+    std::vector<std::unique_ptr<std::uint8_t[]>> spareBuffers_;
 };
 
 // ICMP message type and code of an error, as an EchoStatus code.

@@ -19,10 +19,14 @@
 
 #include <dirent.h>
 
+#include <atomic>
 #include <chrono>
+#include <latch>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -81,6 +85,34 @@ TEST_P(SharedEchoSocket, TwoObjectsPingingOneHostEachGetTheirOwnReplies)
                 EXPECT_LE(result.roundTrip, std::uint32_t(kServerDelayMs + ScaledMs(40))) << "round " << round;
             }
         }
+    });
+}
+
+// Loopback answers are in before the send returns, so threads that go together
+// read and hand over one another's answers: none may be lost or wait for its time-out.
+TEST_P(SharedEchoSocket, ManyObjectsPingingTogetherEachGetEveryReply)
+{
+    constexpr int kObjects = 24, kRounds = 40;
+    lab_->Near().Run([&] {
+        std::vector<std::unique_ptr<TICMP>> objects;
+        for (int i = 0; i < kObjects; ++i) {
+            objects.push_back(std::make_unique<TICMP>(GetParam()));
+            objects.back()->SetAddress("127.0.0." + std::to_string(1 + i % 3));
+            objects.back()->SetTimeout(ScaledMs(1000));
+        }
+        std::atomic<int> replies{0};
+        std::latch together(kObjects);
+        std::vector<std::thread> pinging;
+        for (auto& icmp : objects) {
+            pinging.emplace_back([&, object = icmp.get()] {
+                together.arrive_and_wait();
+                for (int round = 0; round < kRounds; ++round)
+                    replies += object->Ping();
+            });
+        }
+        for (std::thread& thread : pinging)
+            thread.join();
+        EXPECT_EQ(replies, kObjects * kRounds);
     });
 }
 
