@@ -99,9 +99,12 @@ SharedSockets& Registry()
 
 // Requests larger than this cannot be sent; answers to them cannot be larger either.
 constexpr std::size_t kLargestPacket = 65535;
-// Receive buffers kept between exchanges: more than are ever reading at once
-// on a desktop machine, and no more than a megabyte.
-constexpr std::size_t kSpareBuffers = 16;
+// Receive buffers kept between exchanges. An exchange holds one from before its
+// send until its own reads end, and rows that wake together on a busy machine
+// are often preempted in between: a hundred of them may hold one at once. At
+// most 8 MiB of address space; only the pages that packets were read into stay
+// resident.
+constexpr std::size_t kSpareBuffers = 128;
 // Messages taken from the socket per wake-up before looking at the wake-up event again.
 constexpr int kMessagesPerRound = 256;
 // While answers come in faster than one per this time, the receiver takes them a
